@@ -1,0 +1,70 @@
+// The main window: owns the program-wide values and runs every routine of the launcher.
+// The routines are defined beside their subsystems (settings/, catalogue/, toolbar/, docking/).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalogue/ProgramCatalogue.h"
+#include "cmdbar/CommandBar.h"
+#include "platform/Platform.h"
+#include "settings/BarSettings.h"
+
+namespace nimbrel {
+
+class frmMain final : public ICommandBarHost {
+public:
+    enum class LoadResult {
+        Shown,   // the bar is up and the timers run
+        Ended,   // the program was ended on purpose (no Program Files folder)
+        Failed,  // the command bar refused a step before the window was shown
+    };
+
+    explicit frmMain(Platform& platform);
+    frmMain(const frmMain&) = delete;
+    frmMain& operator=(const frmMain&) = delete;
+    ~frmMain() override;
+
+    // The load event: the whole start-up in one pass.
+    LoadResult LoadMainWindow();
+
+    // Start-up routines.
+    bool GetProgramFilesDir();
+    void Read_CFG();
+    void PlaceBar();
+    void ConfigurePrograms();
+    bool CreateButtons();
+    bool BuildToolbar();
+
+    // Docking, parking and exit.
+    void GO_BarOn();
+    void GO_BarOff();
+    void GO_Exit();
+
+    // Event handlers.
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void cmdBar_ButtonClick(std::int16_t index, Button& button) override;
+    void cmdBar_RequestNewInstance(std::int16_t index, CommandBar*& slot) override;
+
+    // Program-wide values.
+    Settings BarSettings;
+    Catalogue ProgramCatalogue;
+    std::string ProgramFilesDir;
+    bool BarShown = false;
+    std::vector<std::unique_ptr<CommandBar>> cmdBar;
+    std::shared_ptr<IImageList> ImageList1;
+    std::unique_ptr<ITimer> Timer1;
+    std::unique_ptr<ITimer> Timer2;
+
+    // True once GO_Exit or a failed start-up has ended the program; nothing runs after that.
+    bool Ended() const { return ended_; }
+
+private:
+    Platform& platform_;
+    bool ended_ = false;
+};
+
+}  // namespace nimbrel

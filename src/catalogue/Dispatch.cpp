@@ -1,0 +1,82 @@
+#include "catalogue/Dispatch.h"
+
+#include "app/frmMain.h"
+
+namespace nimbrel {
+namespace {
+
+Command DecideBarButton(const std::string& key, const std::string& executableFolder) {
+    using Kind = Command::Kind;
+    if (key == "EXIT")
+        return {Kind::Exit, {}};
+    if (key == "WINDOWS")
+        return {Kind::Applet, "INETCPL.CPL"};
+    if (key == "CONNECTION")
+        return {Kind::Applet, "ncpa.cpl"};
+    if (key == "FIREWALL")
+        return {Kind::Applet, "firewall.cpl"};
+    if (key == "SECURITY")
+        return {Kind::Applet, "wscui.cpl"};
+    if (key == "OSMIRADE")
+        return {Kind::Open, kAboutMeAddress};
+    if (key == "HELP")
+        return {Kind::Open, executableFolder + kHelpDocument};
+    return {};
+}
+
+Command DecideMenuItem(const std::string& key, const Catalogue& catalogue, const std::string& programFilesDir) {
+    using Kind = Command::Kind;
+    if (key == "SEARCH:ALTAVISTA")
+        return {Kind::Open, kAltaVistaAddress};
+    if (key == "SEARCH:YAHOO")
+        return {Kind::Open, kYahooAddress};
+    if (key == "SEARCH:GOOGLE")
+        return {Kind::Open, kGoogleAddress};
+    int entry = KeyEntry(catalogue, key);
+    if (entry == 0)
+        return {};
+    // The program is started by its full file name so that Windows never guesses at a shorter
+    // name inside a path with spaces ("C:\Program.exe" for "C:\Program Files\...").
+    return {Kind::Launch, LaunchCommand(catalogue, programFilesDir, entry) + ".exe"};
+}
+
+}  // namespace
+
+Command DecideCommand(std::int16_t index,
+                      const std::string& key,
+                      const Catalogue& catalogue,
+                      const std::string& programFilesDir,
+                      const std::string& executableFolder) {
+    if (index == 0)
+        return DecideBarButton(key, executableFolder);
+    if (index == 1)
+        return DecideMenuItem(key, catalogue, programFilesDir);
+    return {};
+}
+
+void frmMain::cmdBar_ButtonClick(std::int16_t index, Button& button) {
+    if (ended_)
+        return;
+    const std::string folder = index == 0 ? platform_.process.ExecutableFolder() : std::string();
+    const Command command = DecideCommand(index, button.Key(), ProgramCatalogue, ProgramFilesDir, folder);
+    // Failures of the shell are ignored: the user gets the bar parked as after any command.
+    switch (command.kind) {
+        case Command::Kind::Exit:
+            GO_Exit();
+            return;
+        case Command::Kind::Applet:
+            platform_.shell.OpenControlPanelItem(command.argument);
+            break;
+        case Command::Kind::Open:
+            platform_.shell.OpenDocument(command.argument);
+            break;
+        case Command::Kind::Launch:
+            platform_.shell.StartProcess(command.argument);
+            break;
+        case Command::Kind::Nothing:
+            break;
+    }
+    GO_BarOff();
+}
+
+}  // namespace nimbrel

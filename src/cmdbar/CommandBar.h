@@ -1,0 +1,188 @@
+// The command-bar component's model: bars, buttons, their collections and the two events
+// that the main window handles. Its drawing lives behind ICommandBarView.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace nimbrel {
+
+class CommandBar;
+class ButtonBar;
+
+constexpr int kButtonStyleNormal = 0;
+constexpr int kButtonStyleSeparator = 1;
+
+// Caption of the single greyed entry of a drop-down whose items are all hidden.
+inline constexpr const char* kNoProgramFound = "(no program found)";
+
+class Button {
+public:
+    Button(CommandBar& owner,
+           std::string key,
+           int icon,
+           std::string caption,
+           int style,
+           std::string toolTip,
+           int shortcutKey,
+           int shortcutShift);
+    Button(const Button&) = delete;
+    Button& operator=(const Button&) = delete;
+
+    const std::string& Key() const { return key_; }
+    int Icon() const { return icon_; }
+    const std::string& Caption() const { return caption_; }
+    int Style() const { return style_; }
+    const std::string& ToolTip() const { return toolTip_; }
+    int ShortcutKey() const { return shortcutKey_; }
+    int ShortcutShift() const { return shortcutShift_; }
+
+    bool DropDown() const { return dropDown_; }
+    void SetDropDown(bool on);
+    bool Visible() const { return visible_; }
+    void SetVisible(bool visible);
+    // The bar shown as this button's drop-down.
+    ButtonBar* Bar() const { return bar_; }
+    void SetBar(ButtonBar* bar);
+
+    ToolButtonView ToView() const;
+
+private:
+    CommandBar& owner_;
+    std::string key_;
+    int icon_;
+    std::string caption_;
+    int style_;
+    std::string toolTip_;
+    int shortcutKey_;
+    int shortcutShift_;
+    bool dropDown_ = false;
+    bool visible_ = true;
+    ButtonBar* bar_ = nullptr;
+};
+
+class ButtonBar {
+public:
+    ButtonBar(std::string key, std::string title) : key_(std::move(key)), title_(std::move(title)) {}
+    ButtonBar(const ButtonBar&) = delete;
+    ButtonBar& operator=(const ButtonBar&) = delete;
+
+    const std::string& Key() const { return key_; }
+    const std::string& Title() const { return title_; }
+    // The bar's button list, in display order.
+    const std::vector<Button*>& Buttons() const { return buttons_; }
+    void Append(Button& button) { buttons_.push_back(&button); }
+    bool Contains(const Button& button) const;
+
+private:
+    std::string key_;
+    std::string title_;
+    std::vector<Button*> buttons_;
+};
+
+// Buttons keyed by exact, unique texts; positions from 1 follow creation order.
+class ButtonCollection {
+public:
+    explicit ButtonCollection(CommandBar& owner) : owner_(owner) {}
+    // Returns nullptr when the key is empty or already taken.
+    Button* Add(const std::string& key,
+                int icon,
+                const std::string& caption,
+                int style,
+                const std::string& toolTip,
+                int shortcutKey,
+                int shortcutShift);
+    Button* Item(const std::string& key) const;
+    Button* Item(int position) const;
+    int Count() const { return static_cast<int>(ordered_.size()); }
+
+private:
+    CommandBar& owner_;
+    std::vector<std::unique_ptr<Button>> ordered_;
+    std::map<std::string, Button*> byKey_;
+};
+
+class BarCollection {
+public:
+    // Returns nullptr when the key is empty or already taken.
+    ButtonBar* Add(const std::string& key, const std::string& title);
+    ButtonBar* Item(const std::string& key) const;
+    int Count() const { return static_cast<int>(ordered_.size()); }
+
+private:
+    std::vector<std::unique_ptr<ButtonBar>> ordered_;
+    std::map<std::string, ButtonBar*> byKey_;
+};
+
+// The two events of the component that the main window handles.
+class ICommandBarHost {
+public:
+    virtual ~ICommandBarHost() = default;
+    virtual void cmdBar_ButtonClick(std::int16_t index, Button& button) = 0;
+    // The host fills slot with a new instance, or leaves it empty to refuse.
+    virtual void cmdBar_RequestNewInstance(std::int16_t index, CommandBar*& slot) = 0;
+};
+
+class CommandBar final : private ICommandBarViewEvents {
+public:
+    CommandBar(std::int16_t index, ICommandBarHost& host, IBarViewFactory& views);
+    CommandBar(const CommandBar&) = delete;
+    CommandBar& operator=(const CommandBar&) = delete;
+    ~CommandBar() override;
+
+    std::int16_t Index() const { return index_; }
+    ButtonCollection& Buttons() { return buttons_; }
+    BarCollection& Bars() { return bars_; }
+
+    int Alignment() const { return alignment_; }
+    void SetAlignment(int alignment);
+    int DockSide() const { return dockSide_; }
+    void SetDockSide(int side);
+    float Height() const;
+    void SetHeight(float twips);
+    float Width() const;
+    void SetWidth(float twips);
+    std::int32_t Style() const { return style_; }
+    void SetStyle(std::int32_t style);
+    void SetImageList(int slot, std::shared_ptr<IImageList> images);
+    const std::shared_ptr<IImageList>& ImageList(int slot) const;
+    ButtonBar* MainBar() const { return mainBar_; }
+    void SetMainBar(ButtonBar* bar);
+
+    // The instance that shows this bar's drop-downs; asked for once, at the first drop-down.
+    CommandBar* MenuHost() const { return menuHost_; }
+
+    // Shows bar as a popup menu of its visible buttons and raises the click of the chosen one from this instance.
+    void ShowDropDown(ButtonBar& bar, const PopupAnchor& anchor);
+
+    // Called by a button whose look changed.
+    void ButtonChanged(const Button& button);
+
+    // The view's reports, public so that a test can press buttons as a user would.
+    void PressButton(const std::string& key) { OnButtonPressed(key); }
+    void PressDropDown(const std::string& key, const PopupAnchor& anchor) { OnDropDownPressed(key, anchor); }
+
+private:
+    void OnButtonPressed(const std::string& key) override;
+    void OnDropDownPressed(const std::string& key, const PopupAnchor& anchor) override;
+    void RefreshMainBar();
+
+    std::int16_t index_;
+    ICommandBarHost& host_;
+    ButtonCollection buttons_;
+    BarCollection bars_;
+    std::unique_ptr<ICommandBarView> view_;
+    int alignment_ = 0;
+    int dockSide_ = 0;
+    std::int32_t style_ = 0;
+    std::shared_ptr<IImageList> images_[2];
+    ButtonBar* mainBar_ = nullptr;
+    CommandBar* menuHost_ = nullptr;
+};
+
+}  // namespace nimbrel

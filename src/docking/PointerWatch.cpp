@@ -1,0 +1,87 @@
+#include "docking/PointerWatch.h"
+
+#include <cstdint>
+#include <limits>
+
+#include "app/frmMain.h"
+
+namespace nimbrel {
+
+std::int32_t PixelsToTwips(std::int32_t pixels, float twipsPerPixel) {
+    const double twips = RoundHalfEven(static_cast<double>(pixels) * static_cast<double>(twipsPerPixel));
+    // Only absurd pointer coordinates or scales reach the clamps.
+    if (!(twips > std::numeric_limits<std::int32_t>::min()))
+        return std::numeric_limits<std::int32_t>::min();
+    if (twips > std::numeric_limits<std::int32_t>::max())
+        return std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(twips);
+}
+
+bool PointerLeftBand(const WatchInput& in) {
+    const double x = in.x;
+    const double y = in.y;
+    if (in.toolbarPosition == "TOP")
+        return y >= in.windowHeight;
+    if (in.toolbarPosition == "BOTTOM")
+        return y <= static_cast<double>(in.screenHeight - in.windowHeight);
+    if (in.toolbarPosition == "LEFT")
+        return x >= in.windowWidth;
+    if (in.toolbarPosition == "RIGHT")
+        return x <= static_cast<double>(in.screenWidth - in.windowWidth);
+    return false;
+}
+
+bool PointerTouchesRecallEdge(const WatchInput& in) {
+    if (in.pointerPosition == "TOP")
+        return in.y < kEdgeZoneTwips;
+    if (in.pointerPosition == "BOTTOM")
+        return in.y > static_cast<double>(in.screenHeight) - kEdgeZoneTwips;
+    if (in.pointerPosition == "LEFT")
+        return in.x < kEdgeZoneTwips;
+    if (in.pointerPosition == "RIGHT")
+        return in.x > static_cast<double>(in.screenWidth) - kEdgeZoneTwips;
+    return false;
+}
+
+void frmMain::Timer1_Timer() {
+    if (ended_)
+        return;
+    platform_.pump.DoEvents();
+    std::int32_t px = 0;
+    std::int32_t py = 0;
+    platform_.pointer.GetCursorPos(px, py);
+
+    WatchInput in;
+    in.x = PixelsToTwips(px, platform_.screen.TwipsPerPixelX());
+    in.y = PixelsToTwips(py, platform_.screen.TwipsPerPixelY());
+    platform_.pump.DoEvents();
+    if (ended_)
+        return;
+
+    in.barShown = BarShown;
+    in.toolbarPosition = BarSettings.ToolbarPosition;
+    in.pointerPosition = BarSettings.PointerPosition;
+    in.screenWidth = platform_.screen.Width();
+    in.screenHeight = platform_.screen.Height();
+    in.windowWidth = platform_.window.Width();
+    in.windowHeight = platform_.window.Height();
+
+    WatchDecision decision = WatchDecision::None;
+    if (in.barShown) {
+        if (!PointerLeftBand(in))
+            return;
+        decision = WatchDecision::Hide;
+    } else if (PointerTouchesRecallEdge(in)) {
+        decision = WatchDecision::Show;
+    }
+    platform_.pump.DoEvents();
+    // GO_BarOn and GO_BarOff test BarShown again, so whatever ran inside the pump is harmless.
+    if (ended_)
+        return;
+    if (decision == WatchDecision::Hide)
+        GO_BarOff();
+    else if (decision == WatchDecision::Show)
+        GO_BarOn();
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,225 @@
+// The seam between the launcher's decisions and the operating system.
+// Everything the core needs from Windows is reached through these interfaces;
+// src/win32 implements them for real, tests/unit implements them as a recording fake.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace nimbrel {
+
+// Strings crossing the seam are UTF-8.
+
+enum class ZOrder {
+    Top,        // HWND_TOP
+    Topmost,    // HWND_TOPMOST
+    NoTopmost,  // HWND_NOTOPMOST
+};
+
+// The main window. Positions and sizes are outer bounds in twips, relative to the primary screen.
+class IMainWindow {
+public:
+    virtual ~IMainWindow() = default;
+    virtual float Left() const = 0;
+    virtual float Top() const = 0;
+    virtual float Width() const = 0;
+    virtual float Height() const = 0;
+    virtual void SetLeft(float twips) = 0;
+    virtual void SetTop(float twips) = 0;
+    virtual void SetWidth(float twips) = 0;
+    virtual void SetHeight(float twips) = 0;
+    // Moves the window's top-left corner, keeping its size.
+    virtual void Move(float left, float top) = 0;
+    virtual void SetVisible(bool visible) = 0;
+    virtual void SetKeyPreview(bool on) = 0;
+    // SetWindowPos with SWP_NOMOVE | SWP_NOSIZE; false when the system refused.
+    virtual bool SetZOrder(ZOrder order) = 0;
+    // SetActiveWindow.
+    virtual bool Activate() = 0;
+    virtual bool SetFocus() = 0;
+    // Repaints the window at once.
+    virtual bool Refresh() = 0;
+};
+
+// The primary screen.
+class IScreen {
+public:
+    virtual ~IScreen() = default;
+    virtual float Width() const = 0;   // twips
+    virtual float Height() const = 0;  // twips
+    virtual float TwipsPerPixelX() const = 0;
+    virtual float TwipsPerPixelY() const = 0;
+};
+
+// A window timer. An interval of 0 never ticks; setting the interval or enabling restarts the countdown.
+class ITimer {
+public:
+    virtual ~ITimer() = default;
+    virtual void SetInterval(unsigned milliseconds) = 0;
+    virtual void SetEnabled(bool enabled) = 0;
+    virtual unsigned Interval() const = 0;
+    virtual bool Enabled() const = 0;
+};
+
+class ITimerFactory {
+public:
+    virtual ~ITimerFactory() = default;
+    virtual std::unique_ptr<ITimer> CreateTimer(std::function<void()> onTick, bool enabled, unsigned interval) = 0;
+};
+
+class IPointer {
+public:
+    virtual ~IPointer() = default;
+    // Pixels of the virtual screen; leaves x and y untouched when the query fails.
+    virtual bool GetCursorPos(std::int32_t& x, std::int32_t& y) = 0;
+};
+
+class IMessagePump {
+public:
+    virtual ~IMessagePump() = default;
+    // Processes the messages that are pending now and returns; never blocks.
+    virtual void DoEvents() = 0;
+};
+
+class IMessageBox {
+public:
+    virtual ~IMessageBox() = default;
+    // style as for MessageBox (16 = MB_ICONSTOP | MB_OK); returns the button pressed.
+    virtual int Show(const std::string& text, unsigned style, const std::string& title) = 0;
+};
+
+enum class ReadStatus {
+    Ok,
+    Missing,  // no such file: the caller may create it
+    Failed,   // exists but could not be read (a directory, locked, no permission)
+};
+
+struct ReadResult {
+    ReadStatus status = ReadStatus::Missing;
+    std::string text;  // the file's contents converted from the ANSI code page
+};
+
+class IFileSystem {
+public:
+    virtual ~IFileSystem() = default;
+    virtual ReadResult ReadTextFile(const std::string& path) = 0;
+    // Creates or replaces the file; text is written in the ANSI code page. False on failure.
+    virtual bool WriteTextFile(const std::string& path, const std::string& text) = 0;
+    // True only for an existing file that is neither a directory nor hidden nor a system file.
+    virtual bool IsOrdinaryFile(const std::string& path) = 0;
+};
+
+struct SpecialFolder {
+    long result = 0;     // HRESULT of SHGetSpecialFolderLocation
+    std::string buffer;  // the whole path buffer as filled, NULs included
+};
+
+class IShell {
+public:
+    virtual ~IShell() = default;
+    virtual SpecialFolder GetSpecialFolder(int csidl) = 0;
+    // ShellExecute with the default verb and SW_SHOWNORMAL.
+    virtual bool OpenDocument(const std::string& file) = 0;
+    // The shell automation object's ControlPanelItem; false when the object is unavailable or the call fails.
+    virtual bool OpenControlPanelItem(const std::string& applet) = 0;
+    // Starts the executable at this full path, quoted, with a normal focused window. Does not wait.
+    virtual bool StartProcess(const std::string& executablePath) = 0;
+};
+
+class IProcess {
+public:
+    virtual ~IProcess() = default;
+    // The running executable's folder: no trailing separator except at a drive root.
+    virtual std::string ExecutableFolder() = 0;
+    // Ends the process at once. The fake records the call and returns.
+    virtual void EndProgram() = 0;
+};
+
+// ---- the command-bar component's drawing side ----
+
+// The pictures of the bar; opaque to the core.
+class IImageList {
+public:
+    virtual ~IImageList() = default;
+    virtual int Count() const = 0;
+};
+
+// One button as the view draws it on the toolbar.
+struct ToolButtonView {
+    std::string key;
+    int icon = -1;
+    std::string caption;
+    std::string toolTip;
+    bool separator = false;
+    bool dropDown = false;
+    bool visible = true;
+};
+
+// One entry of a drop-down menu.
+struct MenuItemView {
+    int icon = -1;
+    std::string caption;
+    bool enabled = true;
+};
+
+// Where a drop-down menu belongs: the pressed button's rectangle in screen pixels and the bar's dock side.
+struct PopupAnchor {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    int dockSide = 0;  // 0 top, 1 left, 2 right, 3 bottom
+};
+
+// What the drawn bar reports back to its model.
+class ICommandBarViewEvents {
+public:
+    virtual ~ICommandBarViewEvents() = default;
+    virtual void OnButtonPressed(const std::string& key) = 0;
+    virtual void OnDropDownPressed(const std::string& key, const PopupAnchor& anchor) = 0;
+};
+
+class ICommandBarView {
+public:
+    virtual ~ICommandBarView() = default;
+    virtual void SetAlignment(int alignment) = 0;  // 0 none, 1 top, 2 bottom, 3 left, 4 right
+    virtual void SetDockSide(int side) = 0;        // 0 top, 1 left, 2 right, 3 bottom
+    // Sizes in twips; the view may keep a different size than asked, which the getters report.
+    virtual void SetHeight(float twips) = 0;
+    virtual void SetWidth(float twips) = 0;
+    virtual float Height() const = 0;
+    virtual float Width() const = 0;
+    virtual void SetImageList(int slot, std::shared_ptr<IImageList> images) = 0;
+    virtual void SetStyle(std::int32_t style) = 0;
+    // The main bar's buttons, in order; called again whenever one of them changes.
+    virtual void ShowButtons(const std::vector<ToolButtonView>& buttons) = 0;
+    // Shows a popup menu and waits for the choice; returns the chosen entry's index, or nothing.
+    virtual std::optional<std::size_t> TrackPopup(const std::vector<MenuItemView>& items, const PopupAnchor& anchor) = 0;
+};
+
+class IBarViewFactory {
+public:
+    virtual ~IBarViewFactory() = default;
+    virtual std::unique_ptr<ICommandBarView> CreateBarView(ICommandBarViewEvents& events) = 0;
+    virtual std::shared_ptr<IImageList> LoadImageList() = 0;
+};
+
+// Everything the main window reaches outside itself.
+struct Platform {
+    IMainWindow& window;
+    IScreen& screen;
+    ITimerFactory& timers;
+    IPointer& pointer;
+    IMessagePump& pump;
+    IMessageBox& messageBox;
+    IFileSystem& files;
+    IShell& shell;
+    IProcess& process;
+    IBarViewFactory& barViews;
+};
+
+}  // namespace nimbrel

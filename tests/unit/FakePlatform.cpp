@@ -1,0 +1,379 @@
+#include "FakePlatform.h"
+
+#include <algorithm>
+#include <sstream>
+
+namespace nimbrel::test {
+
+std::vector<std::string> CallLog::Matching(const std::string& prefix) const {
+    std::vector<std::string> out;
+    for (const std::string& e : entries_) {
+        if (e.rfind(prefix, 0) == 0)
+            out.push_back(e);
+    }
+    return out;
+}
+
+bool CallLog::Contains(const std::string& entry) const {
+    return Count(entry) > 0;
+}
+
+std::size_t CallLog::Count(const std::string& entry) const {
+    return static_cast<std::size_t>(std::count(entries_.begin(), entries_.end(), entry));
+}
+
+std::string Num(float value) {
+    std::ostringstream out;
+    out << value;
+    return out.str();
+}
+
+void FakeWindow::SetLeft(float twips) {
+    left = twips;
+    log_.Add("window.Left=" + Num(twips));
+}
+
+void FakeWindow::SetTop(float twips) {
+    top = twips;
+    log_.Add("window.Top=" + Num(twips));
+}
+
+void FakeWindow::SetWidth(float twips) {
+    width = twips;
+    log_.Add("window.Width=" + Num(twips));
+}
+
+void FakeWindow::SetHeight(float twips) {
+    height = twips;
+    log_.Add("window.Height=" + Num(twips));
+}
+
+void FakeWindow::Move(float newLeft, float newTop) {
+    left = newLeft;
+    top = newTop;
+    log_.Add("window.Move(" + Num(newLeft) + "," + Num(newTop) + ")");
+}
+
+void FakeWindow::SetVisible(bool on) {
+    visible = on;
+    log_.Add(on ? "window.Show" : "window.Hide");
+}
+
+void FakeWindow::SetKeyPreview(bool on) {
+    keyPreview = on;
+    log_.Add(on ? "window.KeyPreview=1" : "window.KeyPreview=0");
+}
+
+bool FakeWindow::SetZOrder(ZOrder order) {
+    const char* names[] = {"Top", "Topmost", "NoTopmost"};
+    log_.Add(std::string("window.SetWindowPos(") + names[static_cast<int>(order)] + ")");
+    if (failZOrder)
+        return false;
+    if (order == ZOrder::Topmost)
+        topmost = true;
+    else if (order == ZOrder::NoTopmost)
+        topmost = false;
+    return true;
+}
+
+bool FakeWindow::Activate() {
+    log_.Add("window.SetActiveWindow");
+    return !failActivate;
+}
+
+bool FakeWindow::SetFocus() {
+    log_.Add("window.SetFocus");
+    return !failFocus;
+}
+
+bool FakeWindow::Refresh() {
+    log_.Add("window.Refresh");
+    return !failRefresh;
+}
+
+FakeTimer::FakeTimer(VirtualClock& clock, CallLog& log, std::string name, std::function<void()> onTick,
+                     bool enabled, unsigned interval)
+    : clock_(clock),
+      log_(log),
+      name_(std::move(name)),
+      onTick_(std::move(onTick)),
+      enabled_(enabled),
+      interval_(interval),
+      armedAt_(clock.Now()) {}
+
+FakeTimer::~FakeTimer() {
+    clock_.Forget(this);
+}
+
+void FakeTimer::SetInterval(unsigned milliseconds) {
+    interval_ = milliseconds;
+    armedAt_ = clock_.Now();
+    log_.Add(name_ + ".Interval=" + std::to_string(milliseconds));
+}
+
+void FakeTimer::SetEnabled(bool enabled) {
+    enabled_ = enabled;
+    if (enabled)
+        armedAt_ = clock_.Now();
+    log_.Add(name_ + (enabled ? ".Enabled=1" : ".Enabled=0"));
+}
+
+void FakeTimer::Fire() {
+    armedAt_ = clock_.Now();
+    log_.Add(name_ + ".Tick");
+    onTick_();
+}
+
+std::unique_ptr<ITimer> VirtualClock::CreateTimer(std::function<void()> onTick, bool enabled, unsigned interval) {
+    // frmMain creates Timer1 first, then Timer2.
+    std::string name = "Timer" + std::to_string(timers_.size() + 1);
+    auto timer = std::make_unique<FakeTimer>(*this, log_, name, std::move(onTick), enabled, interval);
+    timers_.push_back(timer.get());
+    return timer;
+}
+
+void VirtualClock::Advance(std::int64_t milliseconds) {
+    const std::int64_t end = now_ + milliseconds;
+    for (;;) {
+        FakeTimer* next = nullptr;
+        for (FakeTimer* t : timers_) {
+            if (t->Armed() && t->Due() <= end && (next == nullptr || t->Due() < next->Due()))
+                next = t;
+        }
+        if (next == nullptr)
+            break;
+        now_ = std::max(now_, next->Due());
+        next->Fire();
+    }
+    now_ = end;
+}
+
+void VirtualClock::Forget(FakeTimer* timer) {
+    timers_.erase(std::remove(timers_.begin(), timers_.end(), timer), timers_.end());
+}
+
+FakeTimer* VirtualClock::Find(const std::string& name) const {
+    for (FakeTimer* t : timers_) {
+        if (t->Name() == name)
+            return t;
+    }
+    return nullptr;
+}
+
+bool FakePointer::GetCursorPos(std::int32_t& px, std::int32_t& py) {
+    ++queries;
+    if (fail)
+        return false;
+    px = x;
+    py = y;
+    return true;
+}
+
+void FakePump::DoEvents() {
+    ++calls;
+    log_.Add("DoEvents");
+    std::deque<std::function<void()>> now;
+    now.swap(pending);
+    for (auto& action : now)
+        action();
+}
+
+int FakeMessageBox::Show(const std::string& text, unsigned style, const std::string& title) {
+    log_.Add("MsgBox(" + text + "|" + std::to_string(style) + "|" + title + ")");
+    return 1;
+}
+
+std::string FakeFileSystem::Normal(const std::string& path) {
+    std::string out = path;
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c == '/')
+            c = '\\';
+    }
+    return out;
+}
+
+ReadResult FakeFileSystem::ReadTextFile(const std::string& path) {
+    log_.Add("files.Read(" + path + ")");
+    auto it = entries_.find(Normal(path));
+    if (it == entries_.end())
+        return {ReadStatus::Missing, {}};
+    if (it->second.kind == EntryKind::Directory || it->second.kind == EntryKind::Locked)
+        return {ReadStatus::Failed, {}};
+    return {ReadStatus::Ok, it->second.content};
+}
+
+bool FakeFileSystem::WriteTextFile(const std::string& path, const std::string& text) {
+    ++writes;
+    log_.Add("files.Write(" + path + ")");
+    const std::string key = Normal(path);
+    for (const std::string& folder : readOnlyFolders_) {
+        if (key.rfind(folder, 0) == 0)
+            return false;
+    }
+    auto it = entries_.find(key);
+    if (it != entries_.end() && (it->second.kind == EntryKind::Directory || it->second.kind == EntryKind::Locked))
+        return false;
+    entries_[key] = {text, EntryKind::Ordinary};
+    return true;
+}
+
+bool FakeFileSystem::IsOrdinaryFile(const std::string& path) {
+    ++existenceChecks;
+    auto it = entries_.find(Normal(path));
+    return it != entries_.end() && it->second.kind == EntryKind::Ordinary;
+}
+
+void FakeFileSystem::Put(const std::string& path, std::string content, EntryKind kind) {
+    entries_[Normal(path)] = {std::move(content), kind};
+}
+
+void FakeFileSystem::Remove(const std::string& path) {
+    entries_.erase(Normal(path));
+}
+
+std::optional<std::string> FakeFileSystem::Content(const std::string& path) const {
+    auto it = entries_.find(Normal(path));
+    if (it == entries_.end())
+        return std::nullopt;
+    return it->second.content;
+}
+
+void FakeFileSystem::MakeReadOnlyFolder(const std::string& folder) {
+    readOnlyFolders_.push_back(Normal(folder) + "\\");
+}
+
+SpecialFolder FakeShell::GetSpecialFolder(int csidl) {
+    log_.Add("shell.GetSpecialFolder(" + std::to_string(csidl) + ")");
+    SpecialFolder folder;
+    folder.result = specialFolderResult;
+    if (specialFolderResult == 0)
+        folder.buffer = programFilesBuffer;
+    return folder;
+}
+
+bool FakeShell::OpenDocument(const std::string& file) {
+    log_.Add("shell.Open(" + file + ")");
+    return !failOpen;
+}
+
+bool FakeShell::OpenControlPanelItem(const std::string& applet) {
+    log_.Add("shell.ControlPanelItem(" + applet + ")");
+    return !failApplet;
+}
+
+bool FakeShell::StartProcess(const std::string& executablePath) {
+    log_.Add("shell.Start(" + executablePath + ")");
+    return !failStart;
+}
+
+void FakeProcess::EndProgram() {
+    ended = true;
+    log_.Add("process.End");
+}
+
+FakeBarView::FakeBarView(FakeBarViewFactory& factory, CallLog& log, int number, ICommandBarViewEvents& ev)
+    : events(ev), factory_(factory), log_(log), number_(number) {}
+
+void FakeBarView::SetAlignment(int value) {
+    alignment = value;
+    log_.Add("bar" + std::to_string(number_) + ".Align=" + std::to_string(value));
+}
+
+void FakeBarView::SetDockSide(int side) {
+    dockSide = side;
+    log_.Add("bar" + std::to_string(number_) + ".DockSide=" + std::to_string(side));
+}
+
+void FakeBarView::SetHeight(float twips) {
+    height = (twips != 0 && factory_.keptThickness) ? *factory_.keptThickness : twips;
+    log_.Add("bar" + std::to_string(number_) + ".Height=" + Num(twips));
+}
+
+void FakeBarView::SetWidth(float twips) {
+    width = (twips != 0 && factory_.keptThickness) ? *factory_.keptThickness : twips;
+    log_.Add("bar" + std::to_string(number_) + ".Width=" + Num(twips));
+}
+
+void FakeBarView::SetImageList(int slot, std::shared_ptr<IImageList> list) {
+    images[slot] = std::move(list);
+    log_.Add("bar" + std::to_string(number_) + ".ImageList" + std::to_string(slot));
+}
+
+void FakeBarView::SetStyle(std::int32_t value) {
+    style = value;
+    log_.Add("bar" + std::to_string(number_) + ".Style=" + std::to_string(value));
+}
+
+void FakeBarView::ShowButtons(const std::vector<ToolButtonView>& buttons) {
+    shown = buttons;
+    ++showCalls;
+}
+
+std::optional<std::size_t> FakeBarView::TrackPopup(const std::vector<MenuItemView>& items, const PopupAnchor&) {
+    popups.push_back(items);
+    log_.Add("bar" + std::to_string(number_) + ".Popup");
+    if (factory_.choose)
+        return factory_.choose(items);
+    return std::nullopt;
+}
+
+std::unique_ptr<ICommandBarView> FakeBarViewFactory::CreateBarView(ICommandBarViewEvents& events) {
+    auto view = std::make_unique<FakeBarView>(*this, log_, static_cast<int>(views.size()), events);
+    views.push_back(view.get());
+    return view;
+}
+
+std::shared_ptr<IImageList> FakeBarViewFactory::LoadImageList() {
+    return std::make_shared<FakeImageList>();
+}
+
+FakeSystem::FakeSystem()
+    : platform{window, screen, clock, pointer, pump, messageBox, files, shell, process, barViews} {}
+
+std::unique_ptr<frmMain> FakeSystem::MakeForm() {
+    return std::make_unique<frmMain>(platform);
+}
+
+std::unique_ptr<frmMain> FakeSystem::StartedForm() {
+    auto form = MakeForm();
+    form->LoadMainWindow();
+    log.Clear();
+    return form;
+}
+
+std::vector<std::string> CataloguePaths(const std::string& programFiles) {
+    const char* relative[] = {
+        "\\Internet Explorer\\iexplore.exe",
+        "\\netscape\\netscape browser\\netscape.exe",
+        "\\Mozilla Firefox\\firefox.exe",
+        "\\opera\\opera.exe",
+        "\\microsoft office\\office\\outlook.exe",
+        "\\outlook express\\msimn.exe",
+        "\\qualcomm\\eudora\\eudora.exe",
+        "\\mozilla thunderbird\\thunderbird.exe",
+        "\\filezilla\\filezilla.exe",
+        "\\smartftp\\smartftp.exe",
+        "\\coffeecup software\\coffeecup free ftp\\freeftp.exe",
+        "\\skype\\phone\\skype.exe",
+        "\\icqlite\\icqlite.exe",
+        "\\messenger\\msmsgs.exe",
+        "\\limewire\\limewire.exe",
+        "\\morpheus\\morpheus.exe",
+        "\\google\\google earth\\googleearth.exe",
+        "\\OSS\\Internet Booster\\ispbos.exe",
+        "\\tellme\\tellme.exe",
+    };
+    std::vector<std::string> out;
+    for (const char* r : relative)
+        out.push_back(programFiles + r);
+    return out;
+}
+
+void FakeSystem::InstallAll(const std::string& programFiles) {
+    for (const std::string& path : CataloguePaths(programFiles))
+        files.Put(path);
+}
+
+}  // namespace nimbrel::test

@@ -1,0 +1,287 @@
+// A recording platform for the unit tests: every call that reaches the outside world is logged in order,
+// timers run on a virtual clock, and the file system is an in-memory table of Windows paths.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/frmMain.h"
+#include "platform/Platform.h"
+
+namespace nimbrel::test {
+
+class CallLog {
+public:
+    void Add(std::string entry) { entries_.push_back(std::move(entry)); }
+    const std::vector<std::string>& Entries() const { return entries_; }
+    void Clear() { entries_.clear(); }
+    // Entries that start with prefix, in order.
+    std::vector<std::string> Matching(const std::string& prefix) const;
+    bool Contains(const std::string& entry) const;
+    std::size_t Count(const std::string& entry) const;
+
+private:
+    std::vector<std::string> entries_;
+};
+
+std::string Num(float value);
+
+class FakeWindow final : public IMainWindow {
+public:
+    explicit FakeWindow(CallLog& log) : log_(log) {}
+    float Left() const override { return left; }
+    float Top() const override { return top; }
+    float Width() const override { return width; }
+    float Height() const override { return height; }
+    void SetLeft(float twips) override;
+    void SetTop(float twips) override;
+    void SetWidth(float twips) override;
+    void SetHeight(float twips) override;
+    void Move(float newLeft, float newTop) override;
+    void SetVisible(bool on) override;
+    void SetKeyPreview(bool on) override;
+    bool SetZOrder(ZOrder order) override;
+    bool Activate() override;
+    bool SetFocus() override;
+    bool Refresh() override;
+
+    float left = 0, top = 0, width = 3000, height = 3000;
+    bool visible = false;
+    bool topmost = false;
+    bool keyPreview = true;
+    bool failZOrder = false, failActivate = false, failFocus = false, failRefresh = false;
+
+private:
+    CallLog& log_;
+};
+
+class FakeScreen final : public IScreen {
+public:
+    float Width() const override { return static_cast<float>(widthPixels) * twipsPerPixelX; }
+    float Height() const override { return static_cast<float>(heightPixels) * twipsPerPixelY; }
+    float TwipsPerPixelX() const override { return twipsPerPixelX; }
+    float TwipsPerPixelY() const override { return twipsPerPixelY; }
+
+    int widthPixels = 1024;
+    int heightPixels = 768;
+    float twipsPerPixelX = 15.0F;
+    float twipsPerPixelY = 15.0F;
+};
+
+class VirtualClock;
+
+class FakeTimer final : public ITimer {
+public:
+    FakeTimer(VirtualClock& clock, CallLog& log, std::string name, std::function<void()> onTick, bool enabled,
+              unsigned interval);
+    FakeTimer(const FakeTimer&) = delete;
+    FakeTimer& operator=(const FakeTimer&) = delete;
+    ~FakeTimer() override;
+    void SetInterval(unsigned milliseconds) override;
+    void SetEnabled(bool enabled) override;
+    unsigned Interval() const override { return interval_; }
+    bool Enabled() const override { return enabled_; }
+
+    const std::string& Name() const { return name_; }
+    bool Armed() const { return enabled_ && interval_ > 0; }
+    std::int64_t Due() const { return armedAt_ + interval_; }
+    void Fire();
+
+private:
+    VirtualClock& clock_;
+    CallLog& log_;
+    std::string name_;
+    std::function<void()> onTick_;
+    bool enabled_;
+    unsigned interval_;
+    std::int64_t armedAt_ = 0;
+};
+
+// Timers fire in due order as virtual time advances; a periodic timer re-arms after each tick.
+class VirtualClock final : public ITimerFactory {
+public:
+    explicit VirtualClock(CallLog& log) : log_(log) {}
+    std::unique_ptr<ITimer> CreateTimer(std::function<void()> onTick, bool enabled, unsigned interval) override;
+    std::int64_t Now() const { return now_; }
+    void Advance(std::int64_t milliseconds);
+    FakeTimer* Find(const std::string& name) const;
+    void Forget(FakeTimer* timer);
+
+private:
+    CallLog& log_;
+    std::int64_t now_ = 0;
+    std::vector<FakeTimer*> timers_;
+};
+
+class FakePointer final : public IPointer {
+public:
+    bool GetCursorPos(std::int32_t& px, std::int32_t& py) override;
+    std::int32_t x = 0, y = 0;
+    bool fail = false;
+    int queries = 0;
+};
+
+// Runs queued actions inside the next DoEvents, as a nested message pump would run pending handlers.
+class FakePump final : public IMessagePump {
+public:
+    explicit FakePump(CallLog& log) : log_(log) {}
+    void DoEvents() override;
+    std::deque<std::function<void()>> pending;
+    int calls = 0;
+
+private:
+    CallLog& log_;
+};
+
+class FakeMessageBox final : public IMessageBox {
+public:
+    explicit FakeMessageBox(CallLog& log) : log_(log) {}
+    int Show(const std::string& text, unsigned style, const std::string& title) override;
+
+private:
+    CallLog& log_;
+};
+
+enum class EntryKind { Ordinary, Hidden, System, Directory, Locked };
+
+// Paths compare without regard to case, as on Windows.
+class FakeFileSystem final : public IFileSystem {
+public:
+    explicit FakeFileSystem(CallLog& log) : log_(log) {}
+    ReadResult ReadTextFile(const std::string& path) override;
+    bool WriteTextFile(const std::string& path, const std::string& text) override;
+    bool IsOrdinaryFile(const std::string& path) override;
+
+    void Put(const std::string& path, std::string content = {}, EntryKind kind = EntryKind::Ordinary);
+    void Remove(const std::string& path);
+    std::optional<std::string> Content(const std::string& path) const;
+    // Folders where nothing can be created or replaced.
+    void MakeReadOnlyFolder(const std::string& folder);
+
+    int existenceChecks = 0;
+    int writes = 0;
+
+private:
+    struct Entry {
+        std::string content;
+        EntryKind kind;
+    };
+    static std::string Normal(const std::string& path);
+    CallLog& log_;
+    std::map<std::string, Entry> entries_;
+    std::vector<std::string> readOnlyFolders_;
+};
+
+class FakeShell final : public IShell {
+public:
+    explicit FakeShell(CallLog& log) : log_(log) {}
+    SpecialFolder GetSpecialFolder(int csidl) override;
+    bool OpenDocument(const std::string& file) override;
+    bool OpenControlPanelItem(const std::string& applet) override;
+    bool StartProcess(const std::string& executablePath) override;
+
+    long specialFolderResult = 0;
+    std::string programFilesBuffer = std::string("C:\\Program Files") + std::string(245, '\0');
+    bool failOpen = false, failApplet = false, failStart = false;
+
+private:
+    CallLog& log_;
+};
+
+class FakeProcess final : public IProcess {
+public:
+    explicit FakeProcess(CallLog& log) : log_(log) {}
+    std::string ExecutableFolder() override { return executableFolder; }
+    void EndProgram() override;
+    std::string executableFolder = "C:\\Apps\\Bar";
+    bool ended = false;
+
+private:
+    CallLog& log_;
+};
+
+class FakeImageList final : public IImageList {
+public:
+    int Count() const override { return 38; }
+};
+
+class FakeBarViewFactory;
+
+class FakeBarView final : public ICommandBarView {
+public:
+    FakeBarView(FakeBarViewFactory& factory, CallLog& log, int number, ICommandBarViewEvents& events);
+    void SetAlignment(int alignment) override;
+    void SetDockSide(int side) override;
+    void SetHeight(float twips) override;
+    void SetWidth(float twips) override;
+    float Height() const override { return height; }
+    float Width() const override { return width; }
+    void SetImageList(int slot, std::shared_ptr<IImageList> images) override;
+    void SetStyle(std::int32_t value) override;
+    void ShowButtons(const std::vector<ToolButtonView>& buttons) override;
+    std::optional<std::size_t> TrackPopup(const std::vector<MenuItemView>& items, const PopupAnchor& anchor) override;
+
+    ICommandBarViewEvents& events;
+    int alignment = -1, dockSide = -1;
+    float height = 0, width = 0;
+    std::int32_t style = -99;
+    std::shared_ptr<IImageList> images[2];
+    std::vector<ToolButtonView> shown;
+    int showCalls = 0;
+    std::vector<std::vector<MenuItemView>> popups;
+
+private:
+    FakeBarViewFactory& factory_;
+    CallLog& log_;
+    int number_;
+};
+
+class FakeBarViewFactory final : public IBarViewFactory {
+public:
+    explicit FakeBarViewFactory(CallLog& log) : log_(log) {}
+    std::unique_ptr<ICommandBarView> CreateBarView(ICommandBarViewEvents& events) override;
+    std::shared_ptr<IImageList> LoadImageList() override;
+
+    // The thickness a bar keeps whatever it is asked for (nothing: keeps what it is asked).
+    std::optional<float> keptThickness;
+    // Chooses the popup entry; may run further actions while the menu is "open".
+    std::function<std::optional<std::size_t>(const std::vector<MenuItemView>&)> choose;
+    std::vector<FakeBarView*> views;
+
+private:
+    CallLog& log_;
+};
+
+// One fake of everything, wired into a Platform.
+struct FakeSystem {
+    FakeSystem();
+    // A frmMain on this platform; LoadMainWindow not yet run.
+    std::unique_ptr<frmMain> MakeForm();
+    // Loads a form and clears the log so that tests see only what follows start-up.
+    std::unique_ptr<frmMain> StartedForm();
+    void InstallAll(const std::string& programFiles = "C:\\Program Files");
+
+    CallLog log;
+    FakeWindow window{log};
+    FakeScreen screen;
+    VirtualClock clock{log};
+    FakePointer pointer;
+    FakePump pump{log};
+    FakeMessageBox messageBox{log};
+    FakeFileSystem files{log};
+    FakeShell shell{log};
+    FakeProcess process{log};
+    FakeBarViewFactory barViews{log};
+    Platform platform;
+};
+
+// The install path of every catalogued program under programFiles, Outlook in the unnumbered Office folder.
+std::vector<std::string> CataloguePaths(const std::string& programFiles);
+
+}  // namespace nimbrel::test
