@@ -18,9 +18,9 @@ struct Command {
     enum class Kind {
         Nothing,
         Exit,
-        Applet,   // argument: the control-panel applet's file name
-        Open,     // argument: an address or a document path
-        Launch,   // argument: the program's full path, ".exe" included
+        Applet,  // argument: the control-panel applet's file name
+        Open,    // argument: an address or a document path
+        Launch,  // argument: the program's full path, ".exe" included
     };
     Kind kind = Kind::Nothing;
     std::string argument;

@@ -47,6 +47,8 @@ void frmMain::Timer1_Timer() {
     if (ended_)
         return;
     platform_.pump.DoEvents();
+    if (ended_)
+        return;
     std::int32_t px = 0;
     std::int32_t py = 0;
     platform_.pointer.GetCursorPos(px, py);

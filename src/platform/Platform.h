@@ -198,7 +198,8 @@ public:
     // The main bar's buttons, in order; called again whenever one of them changes.
     virtual void ShowButtons(const std::vector<ToolButtonView>& buttons) = 0;
     // Shows a popup menu and waits for the choice; returns the chosen entry's index, or nothing.
-    virtual std::optional<std::size_t> TrackPopup(const std::vector<MenuItemView>& items, const PopupAnchor& anchor) = 0;
+    virtual std::optional<std::size_t> TrackPopup(const std::vector<MenuItemView>& items,
+                                                  const PopupAnchor& anchor) = 0;
 };
 
 class IBarViewFactory {

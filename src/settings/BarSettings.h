@@ -18,8 +18,7 @@ struct Settings {
 
 inline constexpr const char* kSettingsFileName = "\\Nimbrel.Txt";
 // Written when there is no settings file: three lines, each ended by CR LF, 53 bytes.
-inline constexpr std::string_view kDefaultSettingsFile =
-    "TOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\nSTYLE=1\r\n";
+inline constexpr std::string_view kDefaultSettingsFile = "TOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\nSTYLE=1\r\n";
 
 // Applies the setting lines of text to settings (which holds the values from before the file).
 void ParseSettings(std::string_view text, Settings& settings);

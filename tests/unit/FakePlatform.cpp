@@ -91,8 +91,12 @@ bool FakeWindow::Refresh() {
     return !failRefresh;
 }
 
-FakeTimer::FakeTimer(VirtualClock& clock, CallLog& log, std::string name, std::function<void()> onTick,
-                     bool enabled, unsigned interval)
+FakeTimer::FakeTimer(VirtualClock& clock,
+                     CallLog& log,
+                     std::string name,
+                     std::function<void()> onTick,
+                     bool enabled,
+                     unsigned interval)
     : clock_(clock),
       log_(log),
       name_(std::move(name)),

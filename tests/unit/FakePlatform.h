@@ -78,7 +78,11 @@ class VirtualClock;
 
 class FakeTimer final : public ITimer {
 public:
-    FakeTimer(VirtualClock& clock, CallLog& log, std::string name, std::function<void()> onTick, bool enabled,
+    FakeTimer(VirtualClock& clock,
+              CallLog& log,
+              std::string name,
+              std::function<void()> onTick,
+              bool enabled,
               unsigned interval);
     FakeTimer(const FakeTimer&) = delete;
     FakeTimer& operator=(const FakeTimer&) = delete;

@@ -1,1 +1,192 @@
 #include <gtest/gtest.h>
+
+#include "FakePlatform.h"
+#include "app/Module1.h"
+
+namespace nimbrel {
+namespace {
+
+using test::FakeSystem;
+
+TEST(LoadMainWindow, RunsItsStepsInOrder) {
+    FakeSystem sys;
+    auto form = sys.MakeForm();
+    ASSERT_EQ(form->LoadMainWindow(), frmMain::LoadResult::Shown);
+
+    // Everything but the file checks of the catalogue, in the order it happened.
+    std::vector<std::string> calls;
+    for (const std::string& e : sys.log.Entries()) {
+        if (e.rfind("files.", 0) != 0)
+            calls.push_back(e);
+    }
+    const std::vector<std::string> expected = {
+        "shell.GetSpecialFolder(38)",
+        "bar0.Align=0",
+        "bar0.Height=0",
+        "bar0.Width=0",
+        "window.Left=0",
+        "window.Top=0",
+        "bar0.Align=1",
+        "bar0.DockSide=0",
+        "bar0.Height=400",
+        "window.Height=450",
+        "window.Width=15360",
+        "bar0.ImageList0",
+        "bar0.ImageList1",
+        "bar0.Style=1",
+        "window.Show",
+        "window.KeyPreview=0",
+        "window.SetWindowPos(Top)",
+        "window.SetActiveWindow",
+        "window.SetFocus",
+        "window.Refresh",
+        "Timer1.Interval=2000",
+        "Timer1.Enabled=1",
+        "Timer2.Interval=150",
+    };
+    EXPECT_EQ(calls, expected);
+    // The settings file is read (and created) right after the Program Files lookup.
+    EXPECT_EQ(sys.log.Entries()[1], "files.Read(C:\\Apps\\Bar\\Nimbrel.Txt)");
+
+    EXPECT_TRUE(form->BarShown);
+    EXPECT_TRUE(sys.window.visible);
+    EXPECT_FALSE(sys.window.topmost);
+    EXPECT_EQ(form->ProgramFilesDir, "C:\\Program Files");
+    EXPECT_EQ(form->ProgramCatalogue.ProgramCount, 19);
+    EXPECT_EQ(form->cmdBar[0]->MainBar(), form->cmdBar[0]->Bars().Item("STANDARD"));
+    EXPECT_EQ(form->cmdBar[0]->ImageList(0), form->ImageList1);
+    EXPECT_EQ(form->cmdBar[0]->ImageList(1), form->ImageList1);
+    EXPECT_EQ(form->ImageList1->Count(), 38);
+}
+
+TEST(LoadMainWindow, NoTimerTicksBeforeItsIntervalsRunOut) {
+    FakeSystem sys;
+    auto form = sys.StartedForm();
+    sys.clock.Advance(149);
+    EXPECT_TRUE(sys.log.Entries().empty());
+    sys.clock.Advance(1);
+    EXPECT_EQ(sys.log.Entries(),
+              (std::vector<std::string>{"Timer2.Tick", "Timer2.Enabled=0", "window.SetWindowPos(NoTopmost)"}));
+    sys.log.Clear();
+    sys.clock.Advance(1849);
+    EXPECT_TRUE(sys.log.Matching("Timer1.Tick").empty());
+    sys.clock.Advance(1);
+    EXPECT_EQ(sys.log.Matching("Timer1.Tick").size(), 1U);
+}
+
+struct PlacementCase {
+    const char* position;
+    float kept;  // the thickness the bar keeps when asked for 400
+    float left, top, width, height;
+    int alignment, dockSide;
+};
+
+TEST(LoadMainWindow, PlacesTheWindowAtEachEdgeAroundTheBarsActualSize) {
+    // Screen 1024 x 768 pixels at 15 twips per pixel: 15360 x 11520 twips.
+    const PlacementCase cases[] = {
+        {"TOP", 405, 0, 0, 15360, 455, 1, 0},
+        {"RIGHT", 405, 15360 - 445, 0, 445, 11520, 4, 2},
+        {"BOTTOM", 405, 0, 11520 - 455 + 10, 15360, 455, 2, 3},
+        {"LEFT", 405, 0, 0, 445, 11520, 3, 1},
+        {"TOP", 330, 0, 0, 15360, 380, 1, 0},
+        {"RIGHT", 600, 15360 - 640, 0, 640, 11520, 4, 2},
+        {"BOTTOM", 330, 0, 11520 - 380 + 10, 15360, 380, 2, 3},
+        {"LEFT", 330, 0, 0, 370, 11520, 3, 1},
+    };
+    for (const PlacementCase& c : cases) {
+        FakeSystem sys;
+        sys.barViews.keptThickness = c.kept;
+        sys.files.Put("C:\\Apps\\Bar\\Nimbrel.Txt", std::string("TOOLBAR_POSITION=") + c.position);
+        sys.window.left = sys.window.top = 777;
+        auto form = sys.MakeForm();
+        form->LoadMainWindow();
+        SCOPED_TRACE(std::string(c.position) + " kept " + test::Num(c.kept));
+        EXPECT_EQ(sys.window.left, c.left);
+        EXPECT_EQ(sys.window.top, c.top);
+        EXPECT_EQ(sys.window.width, c.width);
+        EXPECT_EQ(sys.window.height, c.height);
+        EXPECT_EQ(form->cmdBar[0]->Alignment(), c.alignment);
+        EXPECT_EQ(form->cmdBar[0]->DockSide(), c.dockSide);
+        EXPECT_EQ(form->BarSettings.ToolbarPosition, c.position);
+    }
+}
+
+TEST(LoadMainWindow, AnyOtherPositionDocksAtTheTopInMemoryOnly) {
+    for (const char* text : {"", " LEFT", "LEFT=1", "MIDDLE", "TOPX"}) {
+        FakeSystem sys;
+        const std::string file = std::string("TOOLBAR_POSITION=") + text + "\r\n";
+        sys.files.Put("C:\\Apps\\Bar\\Nimbrel.Txt", file);
+        auto form = sys.MakeForm();
+        form->LoadMainWindow();
+        SCOPED_TRACE(text);
+        EXPECT_EQ(form->BarSettings.ToolbarPosition, "TOP");
+        EXPECT_EQ(sys.window.left, 0);
+        EXPECT_EQ(sys.window.top, 0);
+        EXPECT_EQ(sys.window.width, 15360);
+        EXPECT_EQ(sys.window.height, 450);
+        EXPECT_EQ(form->cmdBar[0]->Alignment(), 1);
+        EXPECT_EQ(*sys.files.Content("C:\\Apps\\Bar\\Nimbrel.Txt"), file);
+    }
+}
+
+TEST(LoadMainWindow, HandsTheStyleOverUnchangedZeroIncluded) {
+    for (auto [file, style] : {std::pair{"STYLE=3", 3}, {"STYLE=2", 2}, {"TOOLBAR_POSITION=TOP", 0}, {"", 0}}) {
+        FakeSystem sys;
+        sys.files.Put("C:\\Apps\\Bar\\Nimbrel.Txt", file);
+        auto form = sys.MakeForm();
+        form->LoadMainWindow();
+        EXPECT_EQ(form->cmdBar[0]->Style(), style) << file;
+        EXPECT_EQ(sys.barViews.views[0]->style, style) << file;
+    }
+}
+
+TEST(LoadMainWindow, LastStepsGoOnWhenOneFails) {
+    FakeSystem sys;
+    sys.window.failZOrder = sys.window.failActivate = sys.window.failFocus = sys.window.failRefresh = true;
+    auto form = sys.MakeForm();
+    EXPECT_EQ(form->LoadMainWindow(), frmMain::LoadResult::Shown);
+    EXPECT_TRUE(sys.log.Contains("window.Refresh"));
+    EXPECT_EQ(form->Timer1->Interval(), 2000U);
+    EXPECT_TRUE(form->Timer1->Enabled());
+    EXPECT_EQ(form->Timer2->Interval(), 150U);
+    EXPECT_TRUE(form->Timer2->Enabled());
+}
+
+TEST(GetProgramFilesDir, CutsThePathAtTheFirstNul) {
+    EXPECT_EQ(PathBeforeFirstNul(std::string("C:\\Program Files\0junk\0", 23)), "C:\\Program Files");
+    EXPECT_EQ(PathBeforeFirstNul(std::string(260, '\0')), "");
+    EXPECT_EQ(PathBeforeFirstNul(std::string(260, 'x')), "") << "no NUL leaves the path empty";
+}
+
+TEST(GetProgramFilesDir, FailureShowsTheMessageAndEndsBeforeAnythingElse) {
+    for (long result : {1L, -2147467259L, 0x80070002L}) {
+        FakeSystem sys;
+        sys.shell.specialFolderResult = result;
+        auto form = sys.MakeForm();
+        EXPECT_EQ(form->LoadMainWindow(), frmMain::LoadResult::Ended);
+        EXPECT_EQ(sys.log.Entries(),
+                  (std::vector<std::string>{"shell.GetSpecialFolder(38)",
+                                            "MsgBox(System 'Program Files' directory not found!|16|Nimbrel)",
+                                            "process.End"}));
+        EXPECT_FALSE(sys.window.visible);
+        EXPECT_EQ(sys.files.writes, 0);
+        EXPECT_TRUE(form->Ended());
+        // Nothing runs after the end, not even a stray timer.
+        sys.clock.Advance(10000);
+        EXPECT_EQ(sys.log.Entries().size(), 3U);
+    }
+}
+
+TEST(GetProgramFilesDir, EmptyPathStartsUpWithIt) {
+    FakeSystem sys;
+    sys.shell.programFilesBuffer = std::string(260, '\0');
+    sys.files.Put("\\Mozilla Firefox\\firefox.exe");
+    auto form = sys.MakeForm();
+    EXPECT_EQ(form->LoadMainWindow(), frmMain::LoadResult::Shown);
+    EXPECT_EQ(form->ProgramFilesDir, "");
+    EXPECT_TRUE(sys.log.Matching("MsgBox").empty());
+    EXPECT_TRUE(form->cmdBar[0]->Buttons().Item("BROWSER:FIREFOX")->Visible());
+}
+
+}  // namespace
+}  // namespace nimbrel
