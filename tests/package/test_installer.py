@@ -1,0 +1,168 @@
+#!/usr/bin/env python3
+"""End-to-end test of Nimbrel-<version>-setup.exe under Wine.
+
+In a fresh prefix: the silent installer puts every file into %LOCALAPPDATA%\\Programs\\Nimbrel, adds the
+Start-menu shortcut and the uninstall entry; the installed program starts, docks at the top edge and writes its
+settings file; its Help button opens the installed nimbrel.pdf (seen through a recording PDF handler); Exit ends
+it; a second silent install with /AUTOSTART adds the Startup shortcut; the silent uninstaller removes every file,
+the settings file, both shortcuts, the uninstall entry and the folder.
+"""
+
+import argparse
+import os
+import sys
+import time
+
+from nimbrelbar import Bar
+from winesession import (TestFailure, WineSession, check, expected_file_version, pe_file_version,
+                         read_pdf_records, wait_for)
+
+SHIPPED = ['Nimbrel.exe', 'nimbrel.pdf', 'README.txt', 'LICENSE.txt', 'CREDITS.txt']
+UNINSTALL_KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Nimbrel'
+DEFAULT_SETTINGS = b'TOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\nSTYLE=1\r\n'
+
+
+def registry_values(session, key):
+    result = session.wine('reg', 'query', key, check_rc=False)
+    if result.returncode != 0:
+        return None
+    values = {}
+    for line in result.stdout.decode(errors='replace').splitlines():
+        fields = line.strip().split(None, 2)
+        if len(fields) >= 2 and fields[1].startswith('REG_'):
+            values[fields[0]] = fields[2] if len(fields) == 3 else ''
+    return values
+
+
+def same_windows_path(a, b):
+    return a.replace('/', '\\').lower() == b.replace('/', '\\').lower()
+
+
+def run_installed_program(session, args, install_dir):
+    bar = Bar(session, args.tbrects)
+    pdf_log = session.route_pdf_to(args.pdfopen)
+    # Keep the pointer inside the top band, away from the buttons, so that the bar stays docked.
+    session.xdotool('mousemove', 1279, 2)
+    program = session.start_program(os.path.join(install_dir, 'Nimbrel.exe'))
+    bar.find_window()
+    docked = bar.wait_docked('TOP', 10)
+    check(docked, 'the installed program did not dock at the top edge: %r' % (bar.geometry(),))
+    print('docked at', docked)
+
+    settings = os.path.join(install_dir, 'Nimbrel.Txt')
+    check(wait_for(lambda: os.path.exists(settings), 5), 'the program wrote no Nimbrel.Txt beside itself')
+    with open(settings, 'rb') as f:
+        content = f.read()
+    check(content == DEFAULT_SETTINGS, 'unexpected default settings file: %r' % content)
+
+    help_button = bar.help_button()
+    print('Help button at', help_button['rect'])
+    bar.click(help_button)
+    records = wait_for(lambda: read_pdf_records(pdf_log), 20)
+    check(records, 'the Help button opened no PDF document (the recording handler never ran)')
+    record = records[-1]
+    print('pdf handler got:', record)
+    expected = session.windows_path(install_dir) + '/nimbrel.pdf'
+    check(same_windows_path(record.get('arg', ''), expected),
+          'Help opened %r, expected the installed %r' % (record.get('arg'), expected))
+    check(record.get('exists') == '1' and record.get('pdf') == '1',
+          'the document handed to the PDF handler is not the installed PDF: %r' % record)
+    check(bar.wait_parked(5), 'the bar did not park after the Help command')
+
+    bar.exit_by_button(program)
+    print('Exit ended the program')
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--setup', required=True)
+    parser.add_argument('--pdfopen', required=True)
+    parser.add_argument('--tbrects', required=True)
+    parser.add_argument('--display', type=int, default=95)
+    parser.add_argument('--install-only', action='store_true',
+                        help='check install and uninstall only (for a stand-in executable)')
+    args = parser.parse_args()
+    check(os.path.isfile(args.setup), 'no installer at %s' % args.setup)
+    version = expected_file_version(args_version(args.setup))
+    with open(args.setup, 'rb') as f:
+        found = pe_file_version(f.read())
+    check(found == version, 'the installer carries file version %r, expected %r' % (found, version))
+
+    with WineSession(args.display, 'setup') as session:
+        setup_copy = session.drive_c('users', 'Public', os.path.basename(args.setup))
+        with open(args.setup, 'rb') as src, open(setup_copy, 'wb') as dst:
+            dst.write(src.read())
+
+        started = time.monotonic()
+        session.wine(setup_copy, '/S', timeout=120)
+        print('silent install took %.1f s' % (time.monotonic() - started))
+
+        install_dir = os.path.join(session.shell_folder('LOCALAPPDATA'), 'Programs', 'Nimbrel')
+        for name in SHIPPED + ['uninstall.exe']:
+            check(os.path.isfile(os.path.join(install_dir, name)), 'the installer did not install %s' % name)
+        extra = sorted(set(os.listdir(install_dir)) - set(SHIPPED) - {'uninstall.exe'})
+        check(not extra, 'unexpected files installed: %r' % extra)
+        with open(os.path.join(install_dir, 'Nimbrel.exe'), 'rb') as f:
+            found = pe_file_version(f.read())
+        check(args.install_only or found == version,
+              'the installed Nimbrel.exe carries file version %r, expected %r' % (found, version))
+        check(not os.path.exists(os.path.join(install_dir, 'Nimbrel.Txt')), 'the installer wrote a settings file')
+
+        programs = session.user_shell_folder('Programs')
+        startup = session.user_shell_folder('Startup')
+        start_menu_link = os.path.join(programs, 'Nimbrel.lnk')
+        startup_link = os.path.join(startup, 'Nimbrel.lnk')
+        check(os.path.isfile(start_menu_link), 'no Start-menu shortcut at %s' % start_menu_link)
+        with open(start_menu_link, 'rb') as f:
+            link = f.read()
+        check('Nimbrel.exe'.encode('utf-16-le') in link or b'Nimbrel.exe' in link,
+              'the Start-menu shortcut does not point at Nimbrel.exe')
+        check(not os.path.exists(startup_link), 'a plain silent install created the Startup shortcut')
+
+        values = registry_values(session, UNINSTALL_KEY)
+        check(values is not None, 'no uninstall entry under %s' % UNINSTALL_KEY)
+        print('uninstall entry:', values)
+        check(values.get('DisplayName') == 'Nimbrel', 'DisplayName is %r' % values.get('DisplayName'))
+        check(values.get('DisplayVersion') == args_version(args.setup), 'DisplayVersion is %r' %
+              values.get('DisplayVersion'))
+        uninstaller = session.windows_path(os.path.join(install_dir, 'uninstall.exe'))
+        check(same_windows_path(values.get('UninstallString', '').strip('"'), uninstaller),
+              'UninstallString is %r' % values.get('UninstallString'))
+
+        if args.install_only:
+            print('install-only: the installed program is not started')
+            open(os.path.join(install_dir, 'Nimbrel.Txt'), 'wb').write(DEFAULT_SETTINGS)
+        else:
+            run_installed_program(session, args, install_dir)
+
+        # Second install over the first, asking for the Startup shortcut; the settings file must survive it.
+        session.wine(setup_copy, '/S', '/AUTOSTART', timeout=120)
+        check(os.path.isfile(startup_link), '/AUTOSTART did not create the Startup shortcut')
+        check(os.path.isfile(os.path.join(install_dir, 'Nimbrel.Txt')), 'reinstalling removed Nimbrel.Txt')
+
+        session.wine(os.path.join(install_dir, 'uninstall.exe'), '/S', timeout=60)
+        # The uninstaller runs on from a copy of itself in %TEMP%; wait for it to finish its work.
+        gone = wait_for(lambda: not os.path.exists(install_dir), 60, interval=0.5)
+        left = os.listdir(install_dir) if os.path.exists(install_dir) else []
+        check(gone, 'the uninstaller left the folder with %r' % left)
+        session.run(['wineserver', '-w'], timeout=60)
+        check(not os.path.exists(start_menu_link), 'the uninstaller left the Start-menu shortcut')
+        check(not os.path.exists(startup_link), 'the uninstaller left the Startup shortcut')
+        check(registry_values(session, UNINSTALL_KEY) is None, 'the uninstaller left its registry entry')
+    print('PASS')
+    return 0
+
+
+def args_version(setup_path):
+    """The version in the installer's file name, Nimbrel-<version>-setup.exe."""
+    name = os.path.basename(setup_path)
+    check(name.startswith('Nimbrel-') and name.endswith('-setup.exe'), 'unexpected installer name %s' % name)
+    return name[len('Nimbrel-'):-len('-setup.exe')]
+
+
+if __name__ == '__main__':
+    try:
+        sys.exit(main())
+    except TestFailure as failure:
+        print('FAIL:', failure)
+        sys.exit(1)

@@ -1,0 +1,110 @@
+#!/usr/bin/env python3
+"""End-to-end test of Nimbrel-<version>-win64.zip under Wine.
+
+The zip holds exactly the five shipped files. Unpacked into a folder whose path holds spaces and non-ASCII
+letters, the program starts, docks at the top edge and writes its default Nimbrel.Txt there; its Help button opens
+the nimbrel.pdf of that folder; started again with a settings file asking for the left edge, it docks there.
+"""
+
+import argparse
+import os
+import sys
+import zipfile
+
+from nimbrelbar import Bar
+from winesession import (TestFailure, WineSession, check, expected_file_version, pe_file_version,
+                         read_pdf_records, wait_for)
+
+SHIPPED = {'Nimbrel.exe', 'nimbrel.pdf', 'README.txt', 'LICENSE.txt', 'CREDITS.txt'}
+DEFAULT_SETTINGS = b'TOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\nSTYLE=1\r\n'
+FOLDER = ['users', 'Public', 'Mes Programmes Été', 'Nimbrel']
+
+
+def check_archive(path):
+    with zipfile.ZipFile(path) as archive:
+        names = set(archive.namelist())
+        check(names == SHIPPED, 'the zip holds %r, expected %r' % (sorted(names), sorted(SHIPPED)))
+        for name in ('README.txt', 'LICENSE.txt', 'CREDITS.txt'):
+            text = archive.read(name)
+            check(text and b'\n' not in text.replace(b'\r\n', b''), '%s has not Windows line ends only' % name)
+        check(b'MIT License' in archive.read('LICENSE.txt'), 'LICENSE.txt is not the MIT licence')
+        check(archive.read('nimbrel.pdf').startswith(b'%PDF-'), 'nimbrel.pdf is no PDF')
+        exe = archive.read('Nimbrel.exe')
+        check(exe.startswith(b'MZ'), 'Nimbrel.exe is no Windows program')
+        name = os.path.basename(path)
+        check(name.startswith('Nimbrel-') and name.endswith('-win64.zip'), 'unexpected zip name %s' % name)
+        version = name[len('Nimbrel-'):-len('-win64.zip')]
+        found = pe_file_version(exe)
+        check(found == expected_file_version(version),
+              'Nimbrel.exe carries file version %r, the package is %s' % (found, version))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--zip', required=True)
+    parser.add_argument('--pdfopen', required=True)
+    parser.add_argument('--tbrects', required=True)
+    parser.add_argument('--display', type=int, default=96)
+    args = parser.parse_args()
+    check(os.path.isfile(args.zip), 'no zip at %s' % args.zip)
+    check_archive(args.zip)
+
+    with WineSession(args.display, 'zip') as session:
+        folder = session.drive_c(*FOLDER)
+        os.makedirs(folder)
+        with zipfile.ZipFile(args.zip) as archive:
+            archive.extractall(folder)
+        windows_folder = session.windows_path(folder)
+        print('unpacked into', windows_folder)
+        check('Été' in windows_folder, 'the Windows path lost its accented letters: %r' % windows_folder)
+
+        bar = Bar(session, args.tbrects)
+        pdf_log = session.route_pdf_to(args.pdfopen)
+        settings = os.path.join(folder, 'Nimbrel.Txt')
+
+        # First start: no settings file yet.
+        session.xdotool('mousemove', 1279, 2)
+        program = session.start_program(os.path.join(folder, 'Nimbrel.exe'))
+        bar.find_window()
+        docked = bar.wait_docked('TOP', 10)
+        check(docked, 'the program did not dock at the top edge: %r' % (bar.geometry(),))
+        print('docked at', docked)
+        check(wait_for(lambda: os.path.exists(settings), 5), 'no Nimbrel.Txt was written into %s' % windows_folder)
+        with open(settings, 'rb') as f:
+            content = f.read()
+        check(content == DEFAULT_SETTINGS, 'unexpected default settings file: %r' % content)
+
+        bar.click(bar.help_button())
+        records = wait_for(lambda: read_pdf_records(pdf_log), 20)
+        check(records, 'the Help button opened no PDF document')
+        record = records[-1]
+        print('pdf handler got:', record)
+        expected = windows_folder + '/nimbrel.pdf'
+        check(record.get('arg', '').replace('/', '\\').lower() == expected.replace('/', '\\').lower(),
+              'Help opened %r, expected %r' % (record.get('arg'), expected))
+        check(record.get('exists') == '1' and record.get('pdf') == '1', 'not the shipped PDF: %r' % record)
+        bar.exit_by_button(program)
+        session.run(['wineserver', '-w'], timeout=60)
+
+        # Second start: the settings file of that folder moves the bar to the left edge.
+        with open(settings, 'wb') as f:
+            f.write(b'TOOLBAR_POSITION=LEFT\r\nPOINTER_POSITION=LEFT\r\nSTYLE=3\r\n')
+        session.xdotool('mousemove', 2, 1000)
+        program = session.start_program(os.path.join(folder, 'Nimbrel.exe'))
+        bar.find_window()
+        docked = bar.wait_docked('LEFT', 10)
+        check(docked, 'with TOOLBAR_POSITION=LEFT the bar did not dock at the left edge: %r' % (bar.geometry(),))
+        print('docked at', docked)
+        with open(settings, 'rb') as f:
+            check(f.read().startswith(b'TOOLBAR_POSITION=LEFT'), 'the program rewrote an existing settings file')
+        bar.exit_by_button(program, edge='LEFT')
+    print('PASS')
+    return 0
+
+
+if __name__ == '__main__':
+    try:
+        sys.exit(main())
+    except TestFailure as failure:
+        print('FAIL:', failure)
+        sys.exit(1)
