@@ -195,6 +195,11 @@ void CommandBar::OnDropDownPressed(const std::string& key, const PopupAnchor& an
         CommandBar* slot = nullptr;
         host_.cmdBar_RequestNewInstance(index_, slot);
         menuHost_ = slot;
+        // The menus show the same pictures as the bar.
+        if (menuHost_ != nullptr) {
+            for (int i = 0; i < 2; ++i)
+                menuHost_->SetImageList(i, images_[i]);
+        }
     }
     if (menuHost_ != nullptr)
         menuHost_->ShowDropDown(*button->Bar(), anchor);

@@ -223,6 +223,7 @@ TEST_F(DropDownTest, FirstDropDownAsksForElementOneAndEveryLaterOneReusesIt) {
     ASSERT_EQ(form->cmdBar.size(), 2U);
     EXPECT_EQ(form->cmdBar[1]->Index(), 1);
     EXPECT_EQ(form->cmdBar[1]->Alignment(), 0);
+    EXPECT_EQ(form->cmdBar[1]->ImageList(0), form->ImageList1) << "menus show the bar's pictures";
     form->cmdBar[0]->PressDropDown("MAIL", {});
     form->cmdBar[0]->PressDropDown("SEARCH", {});
     EXPECT_EQ(form->cmdBar.size(), 2U);

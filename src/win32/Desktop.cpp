@@ -1,0 +1,89 @@
+#include "win32/Desktop.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "win32/MainWindow.h"
+#include "win32/Strings.h"
+#include "win32/Units.h"
+
+namespace nimbrel::win32 {
+namespace {
+
+bool IsInputMessage(UINT message) {
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) || message == WM_INPUT;
+}
+
+void Dispatch(MSG& msg) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+}
+
+}  // namespace
+
+float Screen::Width() const {
+    return PixelsToTwips(::GetSystemMetrics(SM_CXSCREEN), ScreenDpiX());
+}
+
+float Screen::Height() const {
+    return PixelsToTwips(::GetSystemMetrics(SM_CYSCREEN), ScreenDpiY());
+}
+
+float Screen::TwipsPerPixelX() const {
+    return TwipsPerPixel(ScreenDpiX());
+}
+
+float Screen::TwipsPerPixelY() const {
+    return TwipsPerPixel(ScreenDpiY());
+}
+
+bool Pointer::GetCursorPos(std::int32_t& x, std::int32_t& y) {
+    POINT point{};
+    if (!::GetCursorPos(&point))
+        return false;
+    x = point.x;
+    y = point.y;
+    return true;
+}
+
+void MessagePump::DoEvents() {
+    MSG msg{};
+    if (window_.MenuOpen()) {
+        // A popup menu's own loop is waiting for the user's click: take only timer ticks, repaints and posted
+        // messages, and leave the mouse and the keyboard to the menu.
+        constexpr UINT kQueues = PM_QS_POSTMESSAGE | PM_QS_PAINT | PM_QS_SENDMESSAGE;
+        std::vector<MSG> input;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | kQueues)) {
+            if (msg.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(msg.wParam));
+                break;
+            }
+            if (IsInputMessage(msg.message)) {
+                // Posted rather than typed: it goes back to the queue for the menu's loop once we are done.
+                input.push_back(msg);
+                continue;
+            }
+            Dispatch(msg);
+        }
+        for (const MSG& held : input)
+            ::PostMessageW(held.hwnd, held.message, held.wParam, held.lParam);
+        return;
+    }
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // The main loop must still see it.
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        Dispatch(msg);
+    }
+}
+
+int MessageBoxes::Show(const std::string& text, unsigned style, const std::string& title) {
+    const std::wstring caption = title.empty() ? std::wstring(MainWindow::kTitle) : Utf8ToWide(title);
+    return ::MessageBoxW(nullptr, Utf8ToWide(text).c_str(), caption.c_str(), style);
+}
+
+}  // namespace nimbrel::win32

@@ -1,0 +1,37 @@
+// The small desktop services of the seam: the primary screen, the pointer, the nested message pump and message boxes.
+#pragma once
+
+#include "platform/Platform.h"
+
+namespace nimbrel::win32 {
+
+class MainWindow;
+
+class Screen final : public IScreen {
+public:
+    float Width() const override;
+    float Height() const override;
+    float TwipsPerPixelX() const override;
+    float TwipsPerPixelY() const override;
+};
+
+class Pointer final : public IPointer {
+public:
+    bool GetCursorPos(std::int32_t& x, std::int32_t& y) override;
+};
+
+class MessagePump final : public IMessagePump {
+public:
+    explicit MessagePump(const MainWindow& window) : window_(window) {}
+    void DoEvents() override;
+
+private:
+    const MainWindow& window_;
+};
+
+class MessageBoxes final : public IMessageBox {
+public:
+    int Show(const std::string& text, unsigned style, const std::string& title) override;
+};
+
+}  // namespace nimbrel::win32

@@ -1,0 +1,286 @@
+#include "win32/MainWindow.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "win32/Units.h"
+
+namespace nimbrel::win32 {
+namespace {
+
+constexpr DWORD kWindowStyle = WS_POPUP | WS_BORDER | WS_CLIPCHILDREN;
+constexpr DWORD kWindowExStyle = WS_EX_TOOLWINDOW;
+constexpr UINT kKeepZOrder = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
+
+bool RegisterWindowClass(HINSTANCE instance, WNDPROC proc) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    wc.lpszClassName = MainWindow::kClassName;
+    return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {
+    if (!RegisterWindowClass(instance, &MainWindow::WindowProc))
+        return;
+    // The core sizes and places the window before it shows it; until then it stays hidden.
+    ::CreateWindowExW(kWindowExStyle, kClassName, kTitle, kWindowStyle, 0, 0, 300, 30, nullptr, nullptr, instance,
+                      this);
+}
+
+MainWindow::~MainWindow() {
+    if (hwnd_ != nullptr) {
+        // Detach first: a window destroyed by its owner must not post the quit message of a closed window.
+        HWND hwnd = hwnd_;
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        hwnd_ = nullptr;
+        ::DestroyWindow(hwnd);
+    }
+}
+
+void MainWindow::AddChild(IChildListener& child) {
+    children_.push_back(&child);
+}
+
+void MainWindow::RemoveChild(IChildListener& child) {
+    children_.erase(std::remove(children_.begin(), children_.end(), &child), children_.end());
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    MainWindow* self = nullptr;
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        self = static_cast<MainWindow*>(create->lpCreateParams);
+        self->hwnd_ = hwnd;
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    }
+    if (self == nullptr)
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    LRESULT result = 0;
+    try {
+        result = self->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        // Nothing may unwind through the system's message dispatch.
+        result = 0;
+    }
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+    }
+    return result;
+}
+
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_SIZE:
+            OnSize(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            return 0;
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), reinterpret_cast<HWND>(lParam));
+            return 0;
+        case WM_NOTIFY:
+            return OnNotify(*reinterpret_cast<NMHDR*>(lParam));
+        case WM_MEASUREITEM:
+            if (OnMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)))
+                return TRUE;
+            break;
+        case WM_DRAWITEM:
+            if (OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)))
+                return TRUE;
+            break;
+        case WM_ERASEBKGND:
+            if (OnEraseBackground(reinterpret_cast<HDC>(wParam)))
+                return 1;
+            break;
+        case WM_TIMER:
+            OnTimer(static_cast<UINT_PTR>(wParam));
+            return 0;
+        case WM_ENTERMENULOOP:
+            OnEnterMenuLoop();
+            return 0;
+        case WM_EXITMENULOOP:
+            OnExitMenuLoop();
+            return 0;
+        case WM_CLOSE:
+            OnClose();
+            return 0;
+        case WM_DESTROY:
+            OnDestroy();
+            return 0;
+        default:
+            break;
+    }
+    return ::DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void MainWindow::OnSize(int width, int height) {
+    for (IChildListener* child : ChildrenSnapshot())
+        child->OnParentSize(width, height);
+}
+
+void MainWindow::OnCommand(int id, HWND control) {
+    for (IChildListener* child : ChildrenSnapshot()) {
+        if (child->OnParentCommand(id, control))
+            return;
+    }
+}
+
+LRESULT MainWindow::OnNotify(NMHDR& header) {
+    for (IChildListener* child : ChildrenSnapshot()) {
+        if (std::optional<LRESULT> result = child->OnParentNotify(header))
+            return *result;
+    }
+    return 0;
+}
+
+bool MainWindow::OnMeasureItem(MEASUREITEMSTRUCT& item) {
+    for (IChildListener* child : ChildrenSnapshot()) {
+        if (child->OnParentMeasureItem(item))
+            return true;
+    }
+    return false;
+}
+
+bool MainWindow::OnDrawItem(const DRAWITEMSTRUCT& item) {
+    for (IChildListener* child : ChildrenSnapshot()) {
+        if (child->OnParentDrawItem(item))
+            return true;
+    }
+    return false;
+}
+
+bool MainWindow::OnEraseBackground(HDC dc) {
+    RECT client{};
+    ::GetClientRect(hwnd_, &client);
+    for (IChildListener* child : ChildrenSnapshot()) {
+        if (child->OnParentEraseBackground(dc, client))
+            return true;
+    }
+    return false;
+}
+
+void MainWindow::OnTimer(UINT_PTR id) {
+    if (timerSink_ != nullptr)
+        timerSink_->OnTimer(id);
+}
+
+void MainWindow::OnEnterMenuLoop() {
+    inMenuLoop_ = true;
+}
+
+void MainWindow::OnExitMenuLoop() {
+    inMenuLoop_ = false;
+}
+
+void MainWindow::OnClose() {
+    ::DestroyWindow(hwnd_);
+}
+
+void MainWindow::OnDestroy() {
+    ::PostQuitMessage(0);
+}
+
+RECT MainWindow::WindowRect() const {
+    RECT rc{};
+    if (hwnd_ != nullptr)
+        ::GetWindowRect(hwnd_, &rc);
+    return rc;
+}
+
+void MainWindow::SetBounds(int x, int y, int width, int height, UINT flags) {
+    if (hwnd_ != nullptr)
+        ::SetWindowPos(hwnd_, nullptr, x, y, width, height, flags | kKeepZOrder);
+}
+
+float MainWindow::Left() const {
+    return PixelsToTwips(WindowRect().left, ScreenDpiX());
+}
+
+float MainWindow::Top() const {
+    return PixelsToTwips(WindowRect().top, ScreenDpiY());
+}
+
+float MainWindow::Width() const {
+    const RECT rc = WindowRect();
+    return PixelsToTwips(rc.right - rc.left, ScreenDpiX());
+}
+
+float MainWindow::Height() const {
+    const RECT rc = WindowRect();
+    return PixelsToTwips(rc.bottom - rc.top, ScreenDpiY());
+}
+
+void MainWindow::SetLeft(float twips) {
+    SetBounds(TwipsToPixels(twips, ScreenDpiX()), WindowRect().top, 0, 0, SWP_NOSIZE);
+}
+
+void MainWindow::SetTop(float twips) {
+    SetBounds(WindowRect().left, TwipsToPixels(twips, ScreenDpiY()), 0, 0, SWP_NOSIZE);
+}
+
+void MainWindow::SetWidth(float twips) {
+    const RECT rc = WindowRect();
+    SetBounds(0, 0, std::max(0, TwipsToPixels(twips, ScreenDpiX())), rc.bottom - rc.top, SWP_NOMOVE);
+}
+
+void MainWindow::SetHeight(float twips) {
+    const RECT rc = WindowRect();
+    SetBounds(0, 0, rc.right - rc.left, std::max(0, TwipsToPixels(twips, ScreenDpiY())), SWP_NOMOVE);
+}
+
+void MainWindow::Move(float left, float top) {
+    SetBounds(TwipsToPixels(left, ScreenDpiX()), TwipsToPixels(top, ScreenDpiY()), 0, 0, SWP_NOSIZE);
+}
+
+void MainWindow::SetVisible(bool visible) {
+    if (hwnd_ != nullptr)
+        ::ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE);
+}
+
+void MainWindow::SetKeyPreview(bool on) {
+    // The bar handles no keys of its own, so the flag is only kept.
+    keyPreview_ = on;
+}
+
+bool MainWindow::SetZOrder(ZOrder order) {
+    if (hwnd_ == nullptr)
+        return false;
+    HWND after = HWND_TOP;
+    if (order == ZOrder::Topmost)
+        after = HWND_TOPMOST;
+    else if (order == ZOrder::NoTopmost)
+        after = HWND_NOTOPMOST;
+    return ::SetWindowPos(hwnd_, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE) != FALSE;
+}
+
+bool MainWindow::Activate() {
+    if (hwnd_ == nullptr)
+        return false;
+    ::SetActiveWindow(hwnd_);
+    return ::GetActiveWindow() == hwnd_;
+}
+
+bool MainWindow::SetFocus() {
+    if (hwnd_ == nullptr)
+        return false;
+    ::SetFocus(hwnd_);
+    return ::GetFocus() == hwnd_;
+}
+
+bool MainWindow::Refresh() {
+    if (hwnd_ == nullptr)
+        return false;
+    return ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_INVALIDATE | RDW_ALLCHILDREN) != FALSE;
+}
+
+}  // namespace nimbrel::win32

@@ -1,0 +1,114 @@
+// The launcher's one top-level window: a thin-bordered tool window that the core places in twips.
+#pragma once
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <optional>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace nimbrel::win32 {
+
+// A control hosted on the main window; it hears the messages that Windows sends to its parent.
+class IChildListener {
+public:
+    virtual ~IChildListener() = default;
+    virtual void OnParentSize(int clientWidth, int clientHeight) = 0;
+    // Each returns whether the message was this child's.
+    virtual bool OnParentCommand(int id, HWND control) = 0;
+    virtual std::optional<LRESULT> OnParentNotify(NMHDR& header) = 0;
+    virtual bool OnParentMeasureItem(MEASUREITEMSTRUCT& item) = 0;
+    virtual bool OnParentDrawItem(const DRAWITEMSTRUCT& item) = 0;
+    // Paints the parent's background when the child's look asks for its own; false leaves it to the system.
+    virtual bool OnParentEraseBackground(HDC dc, const RECT& client) = 0;
+};
+
+// Receives WM_TIMER of the main window.
+class ITimerSink {
+public:
+    virtual ~ITimerSink() = default;
+    virtual void OnTimer(UINT_PTR id) = 0;
+};
+
+class MainWindow final : public IMainWindow {
+public:
+    static constexpr const wchar_t* kClassName = L"NimbrelMainWindow";
+    static constexpr const wchar_t* kTitle = L"Nimbrel";
+
+    // Creates the window hidden; Handle() is null when that failed.
+    explicit MainWindow(HINSTANCE instance);
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+    ~MainWindow() override;
+
+    HWND Handle() const { return hwnd_; }
+    HINSTANCE Instance() const { return instance_; }
+    bool KeyPreview() const { return keyPreview_; }
+
+    void AddChild(IChildListener& child);
+    void RemoveChild(IChildListener& child);
+    void SetTimerSink(ITimerSink* sink) { timerSink_ = sink; }
+
+    // True while a popup menu runs its own modal loop on this window.
+    bool MenuOpen() const { return menuDepth_ > 0 || inMenuLoop_; }
+    // Marks a popup menu as open for as long as it lives.
+    class MenuScope {
+    public:
+        explicit MenuScope(MainWindow& window) : window_(window) { ++window_.menuDepth_; }
+        MenuScope(const MenuScope&) = delete;
+        MenuScope& operator=(const MenuScope&) = delete;
+        ~MenuScope() { --window_.menuDepth_; }
+
+    private:
+        MainWindow& window_;
+    };
+
+    float Left() const override;
+    float Top() const override;
+    float Width() const override;
+    float Height() const override;
+    void SetLeft(float twips) override;
+    void SetTop(float twips) override;
+    void SetWidth(float twips) override;
+    void SetHeight(float twips) override;
+    void Move(float left, float top) override;
+    void SetVisible(bool visible) override;
+    void SetKeyPreview(bool on) override;
+    bool SetZOrder(ZOrder order) override;
+    bool Activate() override;
+    bool SetFocus() override;
+    bool Refresh() override;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void OnSize(int width, int height);
+    void OnCommand(int id, HWND control);
+    LRESULT OnNotify(NMHDR& header);
+    bool OnMeasureItem(MEASUREITEMSTRUCT& item);
+    bool OnDrawItem(const DRAWITEMSTRUCT& item);
+    bool OnEraseBackground(HDC dc);
+    void OnTimer(UINT_PTR id);
+    void OnEnterMenuLoop();
+    void OnExitMenuLoop();
+    void OnClose();
+    void OnDestroy();
+
+    RECT WindowRect() const;
+    void SetBounds(int x, int y, int width, int height, UINT flags);
+    std::vector<IChildListener*> ChildrenSnapshot() const { return children_; }
+
+    HINSTANCE instance_;
+    HWND hwnd_ = nullptr;
+    bool keyPreview_ = false;
+    int menuDepth_ = 0;
+    bool inMenuLoop_ = false;
+    std::vector<IChildListener*> children_;
+    ITimerSink* timerSink_ = nullptr;
+};
+
+}  // namespace nimbrel::win32

@@ -1,0 +1,46 @@
+// Every service of the seam, built on one main window.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/Platform.h"
+#include "win32/CommandBarView.h"
+#include "win32/Desktop.h"
+#include "win32/Files.h"
+#include "win32/MainWindow.h"
+#include "win32/Shell.h"
+#include "win32/Timers.h"
+
+namespace nimbrel::win32 {
+
+class Win32Platform {
+public:
+    explicit Win32Platform(HINSTANCE instance)
+        : window_(instance),
+          timers_(window_),
+          pump_(window_),
+          shell_(window_.Handle()),
+          barViews_(window_, instance),
+          platform_{window_, screen_, timers_, pointer_, pump_, messageBox_, files_, shell_, process_, barViews_} {}
+    Win32Platform(const Win32Platform&) = delete;
+    Win32Platform& operator=(const Win32Platform&) = delete;
+
+    bool Ready() const { return window_.Handle() != nullptr; }
+    MainWindow& Window() { return window_; }
+    Platform& Services() { return platform_; }
+
+private:
+    MainWindow window_;
+    Screen screen_;
+    TimerFactory timers_;
+    Pointer pointer_;
+    MessagePump pump_;
+    MessageBoxes messageBox_;
+    FileSystem files_;
+    Shell shell_;
+    Process process_;
+    BarViewFactory barViews_;
+    Platform platform_;
+};
+
+}  // namespace nimbrel::win32

@@ -1,0 +1,140 @@
+// The settings file and the install checks through the real file API.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestSupport.h"
+#include "settings/BarSettings.h"
+#include "win32/Files.h"
+#include "win32/Handles.h"
+#include "win32/Strings.h"
+
+namespace nimbrel::win32 {
+namespace {
+
+using test::ReadRawFile;
+using test::ScratchFolder;
+using test::WriteRawFile;
+
+class FilesTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_FALSE(folder.Path().empty()); }
+    std::string PathOf(const std::wstring& name) const { return WideToUtf8(folder.Join(name)); }
+
+    ScratchFolder folder;
+    FileSystem files;
+};
+
+TEST_F(FilesTest, OrdinaryFileCounts) {
+    ASSERT_TRUE(WriteRawFile(folder.Join(L"firefox.exe"), "MZ"));
+    EXPECT_TRUE(files.IsOrdinaryFile(PathOf(L"firefox.exe")));
+}
+
+TEST_F(FilesTest, ReadOnlyAndArchiveFilesCount) {
+    ASSERT_TRUE(WriteRawFile(folder.Join(L"opera.exe"), "MZ"));
+    ASSERT_TRUE(
+        ::SetFileAttributesW(folder.Join(L"opera.exe").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_TRUE(files.IsOrdinaryFile(PathOf(L"opera.exe")));
+}
+
+TEST_F(FilesTest, HiddenFileDoesNotCount) {
+    ASSERT_TRUE(WriteRawFile(folder.Join(L"hidden.exe"), "MZ"));
+    ASSERT_TRUE(::SetFileAttributesW(folder.Join(L"hidden.exe").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_NE(::GetFileAttributesW(folder.Join(L"hidden.exe").c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+    EXPECT_FALSE(files.IsOrdinaryFile(PathOf(L"hidden.exe")));
+}
+
+TEST_F(FilesTest, SystemFileDoesNotCount) {
+    ASSERT_TRUE(WriteRawFile(folder.Join(L"system.exe"), "MZ"));
+    ASSERT_TRUE(::SetFileAttributesW(folder.Join(L"system.exe").c_str(), FILE_ATTRIBUTE_SYSTEM));
+    ASSERT_NE(::GetFileAttributesW(folder.Join(L"system.exe").c_str()) & FILE_ATTRIBUTE_SYSTEM, 0u);
+    EXPECT_FALSE(files.IsOrdinaryFile(PathOf(L"system.exe")));
+}
+
+TEST_F(FilesTest, DirectoryDoesNotCount) {
+    ASSERT_TRUE(::CreateDirectoryW(folder.Join(L"msimn.exe").c_str(), nullptr));
+    EXPECT_FALSE(files.IsOrdinaryFile(PathOf(L"msimn.exe")));
+}
+
+TEST_F(FilesTest, MissingFileDoesNotCount) {
+    EXPECT_FALSE(files.IsOrdinaryFile(PathOf(L"nothing.exe")));
+    EXPECT_FALSE(files.IsOrdinaryFile(PathOf(L"no folder\\nothing.exe")));
+}
+
+TEST_F(FilesTest, NamesOutsideTheAnsiCodePageWork) {
+    const std::wstring name = L"\u65E5\u672C \u0416.exe";
+    ASSERT_TRUE(WriteRawFile(folder.Join(name), "MZ"));
+    EXPECT_TRUE(files.IsOrdinaryFile(WideToUtf8(folder.Join(name))));
+}
+
+TEST_F(FilesTest, DefaultSettingsFileIsWrittenByteForByte) {
+    const std::string path = PathOf(L"Nimbrel.Txt");
+    ASSERT_TRUE(files.WriteTextFile(path, std::string(kDefaultSettingsFile)));
+    const std::string bytes = ReadRawFile(folder.Join(L"Nimbrel.Txt"));
+    EXPECT_EQ(bytes.size(), 53u);
+    EXPECT_EQ(bytes, std::string(kDefaultSettingsFile));
+
+    const ReadResult read = files.ReadTextFile(path);
+    EXPECT_EQ(read.status, ReadStatus::Ok);
+    EXPECT_EQ(read.text, std::string(kDefaultSettingsFile));
+}
+
+TEST_F(FilesTest, WriteReplacesALongerFile) {
+    ASSERT_TRUE(WriteRawFile(folder.Join(L"Nimbrel.Txt"), std::string(500, 'x')));
+    ASSERT_TRUE(files.WriteTextFile(PathOf(L"Nimbrel.Txt"), "STYLE=2\r\n"));
+    EXPECT_EQ(ReadRawFile(folder.Join(L"Nimbrel.Txt")), "STYLE=2\r\n");
+}
+
+TEST_F(FilesTest, AnsiBytesAreReadAsUtf8) {
+    if (::GetACP() != 1252)
+        GTEST_SKIP() << "the ANSI code page is " << ::GetACP();
+    ASSERT_TRUE(WriteRawFile(folder.Join(L"Nimbrel.Txt"), "TOOLBAR_POSITION=caf\xE9\r\n"));
+    const ReadResult read = files.ReadTextFile(PathOf(L"Nimbrel.Txt"));
+    EXPECT_EQ(read.status, ReadStatus::Ok);
+    EXPECT_EQ(read.text, "TOOLBAR_POSITION=caf\xC3\xA9\r\n");
+}
+
+TEST_F(FilesTest, Utf8TextIsWrittenInTheAnsiCodePage) {
+    if (::GetACP() != 1252)
+        GTEST_SKIP() << "the ANSI code page is " << ::GetACP();
+    ASSERT_TRUE(files.WriteTextFile(PathOf(L"Nimbrel.Txt"), "caf\xC3\xA9"));
+    EXPECT_EQ(ReadRawFile(folder.Join(L"Nimbrel.Txt")), "caf\xE9");
+}
+
+TEST_F(FilesTest, EmptyFileReadsAsEmptyText) {
+    ASSERT_TRUE(WriteRawFile(folder.Join(L"Nimbrel.Txt"), ""));
+    const ReadResult read = files.ReadTextFile(PathOf(L"Nimbrel.Txt"));
+    EXPECT_EQ(read.status, ReadStatus::Ok);
+    EXPECT_TRUE(read.text.empty());
+}
+
+TEST_F(FilesTest, MissingFileIsMissing) {
+    EXPECT_EQ(files.ReadTextFile(PathOf(L"Nimbrel.Txt")).status, ReadStatus::Missing);
+    EXPECT_EQ(files.ReadTextFile(PathOf(L"no folder\\Nimbrel.Txt")).status, ReadStatus::Missing);
+}
+
+TEST_F(FilesTest, DirectoryFailsToRead) {
+    ASSERT_TRUE(::CreateDirectoryW(folder.Join(L"Nimbrel.Txt").c_str(), nullptr));
+    EXPECT_EQ(files.ReadTextFile(PathOf(L"Nimbrel.Txt")).status, ReadStatus::Failed);
+    EXPECT_FALSE(files.WriteTextFile(PathOf(L"Nimbrel.Txt"), "x"));
+}
+
+TEST_F(FilesTest, LockedFileFailsToRead) {
+    ASSERT_TRUE(WriteRawFile(folder.Join(L"Nimbrel.Txt"), "STYLE=1\r\n"));
+    KernelHandle lock(::CreateFileW(folder.Join(L"Nimbrel.Txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(lock);
+    EXPECT_EQ(files.ReadTextFile(PathOf(L"Nimbrel.Txt")).status, ReadStatus::Failed);
+    EXPECT_FALSE(files.WriteTextFile(PathOf(L"Nimbrel.Txt"), "STYLE=2\r\n"));
+    lock.reset();
+    EXPECT_EQ(files.ReadTextFile(PathOf(L"Nimbrel.Txt")).status, ReadStatus::Ok);
+}
+
+TEST_F(FilesTest, WriteIntoMissingFolderFails) {
+    EXPECT_FALSE(files.WriteTextFile(PathOf(L"no folder\\Nimbrel.Txt"), "x"));
+}
+
+}  // namespace
+}  // namespace nimbrel::win32

@@ -1,0 +1,133 @@
+// Special folders, process start and the executable's folder, through the real shell.
+#include <windows.h>
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestSupport.h"
+#include "win32/Shell.h"
+#include "win32/Strings.h"
+
+namespace nimbrel::win32 {
+namespace {
+
+using test::ReadRawFile;
+using test::ScratchFolder;
+using test::TestProgramFolder;
+
+constexpr int kProgramFilesFolder = 38;
+
+std::string Quoted(const std::string& text) {
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted.push_back('"');
+    quoted.append(text);
+    quoted.push_back('"');
+    return quoted;
+}
+
+TEST(SpecialFolder, ProgramFilesIsFoundWithoutTrailingBackslash) {
+    Shell shell(nullptr);
+    const SpecialFolder folder = shell.GetSpecialFolder(kProgramFilesFolder);
+    ASSERT_EQ(folder.result, 0);
+    // The whole buffer comes back, NULs included, so the caller cuts at the first NUL.
+    EXPECT_EQ(folder.buffer.size(), static_cast<std::size_t>(MAX_PATH + 1));
+    const std::size_t nul = folder.buffer.find('\0');
+    ASSERT_NE(nul, std::string::npos);
+    const std::string path = folder.buffer.substr(0, nul);
+    ASSERT_FALSE(path.empty());
+    EXPECT_NE(path.back(), '\\');
+    EXPECT_EQ(path.substr(1, 2), ":\\");
+    const DWORD attributes = ::GetFileAttributesW(Utf8ToWide(path).c_str());
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+}
+
+TEST(SpecialFolder, UnknownFolderReportsFailure) {
+    Shell shell(nullptr);
+    const SpecialFolder folder = shell.GetSpecialFolder(0x7F);
+    EXPECT_NE(folder.result, 0);
+    EXPECT_TRUE(folder.buffer.empty());
+}
+
+TEST(ControlPanel, FailsQuietlyWithoutTheShellObject) {
+    // This thread never entered a COM apartment, so the automation object cannot be made.
+    Shell shell(nullptr);
+    EXPECT_FALSE(shell.OpenControlPanelItem("INETCPL.CPL"));
+}
+
+TEST(ExecutableFolder, IsTheTestProgramsFolderWithoutTrailingBackslash) {
+    Process process;
+    const std::string folder = process.ExecutableFolder();
+    ASSERT_GT(folder.size(), 3u);
+    EXPECT_NE(folder.back(), '\\');
+    EXPECT_EQ(Utf8ToWide(folder), TestProgramFolder());
+    EXPECT_NE(::GetFileAttributesW(Utf8ToWide(folder + "\\nimbrel_win32_tests.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+class StartProcessTest : public ::testing::Test {
+protected:
+    // Copies the recorder into a folder whose name has spaces and returns its full path.
+    std::wstring PlaceRecorder(const std::wstring& subfolder, const std::wstring& name) {
+        const std::wstring target = folder.Join(subfolder);
+        ::CreateDirectoryW(target.c_str(), nullptr);
+        const std::wstring path = target + L"\\" + name;
+        const std::wstring source = TestProgramFolder() + L"\\argv_recorder.exe";
+        EXPECT_TRUE(::CopyFileW(source.c_str(), path.c_str(), FALSE)) << WideToUtf8(source);
+        return path;
+    }
+
+    // Waits for the recorder's report; empty after ten seconds.
+    static std::string WaitForReport(const std::wstring& recorder) {
+        const std::wstring report = recorder + L".txt";
+        for (int i = 0; i < 200; ++i) {
+            if (::GetFileAttributesW(report.c_str()) != INVALID_FILE_ATTRIBUTES)
+                return ReadRawFile(report);
+            ::Sleep(50);
+        }
+        return {};
+    }
+
+    ScratchFolder folder;
+};
+
+TEST_F(StartProcessTest, StartsTheProgramFromAPathWithSpacesQuoted) {
+    const std::wstring recorder = PlaceRecorder(L"Program Files", L"Argv Recorder.exe");
+    Shell shell(nullptr);
+    ASSERT_TRUE(shell.StartProcess(WideToUtf8(recorder)));
+    const std::string report = WaitForReport(recorder);
+    ASSERT_FALSE(report.empty()) << "the started program left no report";
+    const std::string path = WideToUtf8(recorder);
+    // The command line is the quoted path and nothing else; argv[0] is the path itself.
+    std::string expected = Quoted(path);
+    expected.append("\n").append(path).append("\nshow=").append(std::to_string(SW_SHOWNORMAL)).append("\n");
+    EXPECT_EQ(report, expected);
+}
+
+TEST_F(StartProcessTest, StartsAProgramWhoseNameIsOutsideTheAnsiCodePage) {
+    const std::wstring recorder = PlaceRecorder(L"\u65E5\u672C dir", L"rec \u0416.exe");
+    Shell shell(nullptr);
+    ASSERT_TRUE(shell.StartProcess(WideToUtf8(recorder)));
+    const std::string report = WaitForReport(recorder);
+    ASSERT_FALSE(report.empty());
+    EXPECT_EQ(report.substr(0, report.find('\n')), Quoted(WideToUtf8(recorder)));
+}
+
+TEST_F(StartProcessTest, MissingProgramFails) {
+    Shell shell(nullptr);
+    EXPECT_FALSE(shell.StartProcess(WideToUtf8(folder.Join(L"Program Files\\absent\\absent.exe"))));
+}
+
+TEST_F(StartProcessTest, ExtensionIsNotAddedForUs) {
+    // The caller passes the full file name; a name without ".exe" is not searched for.
+    const std::wstring recorder = PlaceRecorder(L"bin", L"recorder.exe");
+    Shell shell(nullptr);
+    EXPECT_FALSE(shell.StartProcess(WideToUtf8(recorder.substr(0, recorder.size() - 4))));
+}
+
+}  // namespace
+}  // namespace nimbrel::win32

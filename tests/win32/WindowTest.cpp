@@ -1,0 +1,436 @@
+// The main window, its timers, the nested message pump and the drawn command bar, on a real (hidden) window.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "win32/CommandBarView.h"
+#include "win32/Desktop.h"
+#include "win32/MainWindow.h"
+#include "win32/Timers.h"
+#include "win32/Units.h"
+
+namespace nimbrel::win32 {
+namespace {
+
+// Pumps messages for about the given time.
+void PumpFor(DWORD milliseconds) {
+    const DWORD start = ::GetTickCount();
+    MSG msg{};
+    while (::GetTickCount() - start < milliseconds) {
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        ::Sleep(5);
+    }
+}
+
+// Dispatches what is pending; a repaint stays queued until it is dispatched, so nothing is just dropped.
+void DrainQueue() {
+    MSG msg{};
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message != WM_QUIT)
+            ::DispatchMessageW(&msg);
+    }
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES};
+        ::InitCommonControlsEx(&controls);
+        ASSERT_NE(window.Handle(), nullptr);
+    }
+    void TearDown() override { DrainQueue(); }
+
+    static float Tpp() { return TwipsPerPixel(ScreenDpiX()); }
+
+    MainWindow window{::GetModuleHandleW(nullptr)};
+};
+
+TEST_F(WindowTest, StartsHiddenAsAToolWindowTitledNimbrel) {
+    EXPECT_FALSE(::IsWindowVisible(window.Handle()));
+    wchar_t title[32] = {};
+    ::GetWindowTextW(window.Handle(), title, 32);
+    EXPECT_STREQ(title, L"Nimbrel");
+    EXPECT_NE(::GetWindowLongW(window.Handle(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW, 0);
+}
+
+TEST_F(WindowTest, SizeAndPlaceInTwipsReadBackInWholePixels) {
+    const float tpp = Tpp();
+    window.SetWidth(15360.0f);
+    window.SetHeight(455.0f);
+    window.SetLeft(0.0f);
+    window.SetTop(0.0f);
+    RECT rc{};
+    ::GetWindowRect(window.Handle(), &rc);
+    EXPECT_EQ(rc.right - rc.left, TwipsToPixels(15360.0f, ScreenDpiX()));
+    EXPECT_EQ(rc.bottom - rc.top, TwipsToPixels(455.0f, ScreenDpiY()));
+    EXPECT_FLOAT_EQ(window.Width(), static_cast<float>(rc.right - rc.left) * tpp);
+    EXPECT_FLOAT_EQ(window.Height(), static_cast<float>(rc.bottom - rc.top) * TwipsPerPixel(ScreenDpiY()));
+    EXPECT_FLOAT_EQ(window.Left(), 0.0f);
+    EXPECT_FLOAT_EQ(window.Top(), 0.0f);
+}
+
+TEST_F(WindowTest, MoveKeepsTheSize) {
+    window.SetWidth(3000.0f);
+    window.SetHeight(600.0f);
+    const float width = window.Width();
+    const float height = window.Height();
+    window.Move(-1500.0f, -1500.0f);
+    EXPECT_FLOAT_EQ(window.Left(), static_cast<float>(TwipsToPixels(-1500.0f, ScreenDpiX())) * Tpp());
+    EXPECT_FLOAT_EQ(window.Top(),
+                    static_cast<float>(TwipsToPixels(-1500.0f, ScreenDpiY())) * TwipsPerPixel(ScreenDpiY()));
+    EXPECT_FLOAT_EQ(window.Width(), width);
+    EXPECT_FLOAT_EQ(window.Height(), height);
+    window.SetLeft(150.0f);
+    EXPECT_FLOAT_EQ(window.Width(), width);
+}
+
+TEST_F(WindowTest, VisibilityFollowsSetVisible) {
+    window.SetVisible(true);
+    EXPECT_TRUE(::IsWindowVisible(window.Handle()));
+    window.SetVisible(false);
+    EXPECT_FALSE(::IsWindowVisible(window.Handle()));
+}
+
+TEST_F(WindowTest, ZOrderCallsAreAccepted) {
+    window.SetVisible(true);
+    EXPECT_TRUE(window.SetZOrder(ZOrder::Top));
+    EXPECT_TRUE(window.SetZOrder(ZOrder::Topmost));
+    EXPECT_TRUE(window.SetZOrder(ZOrder::NoTopmost));
+}
+
+TEST_F(WindowTest, ScreenSizeIsPixelsTimesTwipsPerPixel) {
+    Screen screen;
+    EXPECT_FLOAT_EQ(screen.TwipsPerPixelX(), TwipsPerPixel(ScreenDpiX()));
+    EXPECT_FLOAT_EQ(screen.Width(), static_cast<float>(::GetSystemMetrics(SM_CXSCREEN)) * screen.TwipsPerPixelX());
+    EXPECT_FLOAT_EQ(screen.Height(), static_cast<float>(::GetSystemMetrics(SM_CYSCREEN)) * screen.TwipsPerPixelY());
+}
+
+TEST_F(WindowTest, PointerFollowsSetCursorPos) {
+    ASSERT_TRUE(::SetCursorPos(37, 21));
+    Pointer pointer;
+    std::int32_t x = -1;
+    std::int32_t y = -1;
+    ASSERT_TRUE(pointer.GetCursorPos(x, y));
+    EXPECT_EQ(x, 37);
+    EXPECT_EQ(y, 21);
+}
+
+TEST_F(WindowTest, EnabledTimerTicks) {
+    TimerFactory timers(window);
+    int ticks = 0;
+    auto timer = timers.CreateTimer([&] { ++ticks; }, true, 30);
+    PumpFor(400);
+    EXPECT_GE(ticks, 2);
+    timer->SetEnabled(false);
+    const int stopped = ticks;
+    PumpFor(150);
+    EXPECT_EQ(ticks, stopped);
+}
+
+TEST_F(WindowTest, IntervalZeroNeverTicks) {
+    TimerFactory timers(window);
+    int ticks = 0;
+    auto timer = timers.CreateTimer([&] { ++ticks; }, true, 0);
+    PumpFor(200);
+    EXPECT_EQ(ticks, 0);
+    EXPECT_TRUE(timer->Enabled());
+    timer->SetInterval(20);  // enabled already: setting the interval starts it
+    PumpFor(300);
+    EXPECT_GE(ticks, 1);
+}
+
+TEST_F(WindowTest, DisabledTimerDoesNotTick) {
+    TimerFactory timers(window);
+    int ticks = 0;
+    auto timer = timers.CreateTimer([&] { ++ticks; }, false, 20);
+    PumpFor(200);
+    EXPECT_EQ(ticks, 0);
+    EXPECT_EQ(timer->Interval(), 20u);
+}
+
+TEST_F(WindowTest, TwoTimersKeepTheirOwnCallbacks) {
+    TimerFactory timers(window);
+    int first = 0;
+    int second = 0;
+    auto a = timers.CreateTimer([&] { ++first; }, true, 20);
+    auto b = timers.CreateTimer([&] { ++second; }, false, 20);
+    PumpFor(250);
+    EXPECT_GE(first, 1);
+    EXPECT_EQ(second, 0);
+}
+
+TEST_F(WindowTest, DoEventsRunsPendingTicksAndReturns) {
+    TimerFactory timers(window);
+    int ticks = 0;
+    auto timer = timers.CreateTimer([&] { ++ticks; }, true, 10);
+    ::Sleep(60);
+    MessagePump pump(window);
+    pump.DoEvents();
+    EXPECT_GE(ticks, 1);
+    const DWORD start = ::GetTickCount();
+    timer->SetEnabled(false);
+    pump.DoEvents();  // an empty queue: returns at once
+    EXPECT_LT(::GetTickCount() - start, 500u);
+}
+
+TEST_F(WindowTest, DoEventsLeavesTheQuitMessageForTheMainLoop) {
+    MessagePump pump(window);
+    ::PostQuitMessage(7);
+    pump.DoEvents();
+    MSG msg{};
+    ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 7u);
+}
+
+TEST_F(WindowTest, DoEventsWhileAMenuIsOpenLeavesInputToTheMenu) {
+    MessagePump pump(window);
+    ::PostMessageW(window.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    ::PostMessageW(window.Handle(), WM_KEYDOWN, VK_RETURN, 0);
+    ::PostMessageW(window.Handle(), WM_APP, 0, 0);
+    {
+        MainWindow::MenuScope open(window);
+        ASSERT_TRUE(window.MenuOpen());
+        pump.DoEvents();
+    }
+    EXPECT_FALSE(window.MenuOpen());
+    MSG msg{};
+    EXPECT_TRUE(::PeekMessageW(&msg, nullptr, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_NOREMOVE));
+    EXPECT_TRUE(::PeekMessageW(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE));
+    EXPECT_FALSE(::PeekMessageW(&msg, nullptr, WM_APP, WM_APP, PM_NOREMOVE));
+    // With the menu closed, everything goes.
+    pump.DoEvents();
+    EXPECT_FALSE(::PeekMessageW(&msg, nullptr, WM_LBUTTONDOWN, WM_KEYDOWN, PM_NOREMOVE));
+}
+
+struct RecordedEvents : ICommandBarViewEvents {
+    void OnButtonPressed(const std::string& key) override { pressed.push_back(key); }
+    void OnDropDownPressed(const std::string& key, const PopupAnchor& anchor) override {
+        dropped.push_back(key);
+        lastAnchor = anchor;
+    }
+    std::vector<std::string> pressed;
+    std::vector<std::string> dropped;
+    PopupAnchor lastAnchor;
+};
+
+class BarViewTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        window.SetWidth(15360.0f);
+        window.SetHeight(455.0f);
+    }
+
+    static std::vector<ToolButtonView> Buttons() {
+        std::vector<ToolButtonView> buttons(4);
+        buttons[0].key = "EXIT";
+        buttons[0].icon = 0;
+        buttons[0].caption = "Exit";
+        buttons[0].toolTip = "Exit";
+        buttons[1].key = "SEP1";
+        buttons[1].separator = true;
+        buttons[2].key = "BROWSER";
+        buttons[2].icon = 1;
+        buttons[2].toolTip = "Browser";
+        buttons[2].dropDown = true;
+        buttons[3].key = "HELP";
+        buttons[3].icon = 2;
+        buttons[3].toolTip = "Help";
+        buttons[3].visible = false;
+        return buttons;
+    }
+
+    HWND Toolbar(const CommandBarView& view) const { return view.Toolbar(); }
+
+    BarViewFactory factory{window, ::GetModuleHandleW(nullptr)};
+    RecordedEvents events;
+};
+
+TEST_F(BarViewTest, KeepsTheAskedSizeInWholePixels) {
+    CommandBarView view(window, factory, events, 200);
+    view.SetHeight(400.0f);
+    view.SetWidth(400.0f);
+    const float tppY = TwipsPerPixel(ScreenDpiY());
+    EXPECT_FLOAT_EQ(view.Height(), static_cast<float>(TwipsToPixels(400.0f, ScreenDpiY())) * tppY);
+    if (ScreenDpiY() == 96) {
+        EXPECT_FLOAT_EQ(view.Height(), 405.0f);
+    }
+    view.SetHeight(0.0f);
+    EXPECT_FLOAT_EQ(view.Height(), 0.0f);
+}
+
+TEST_F(BarViewTest, NoToolbarUntilButtonsAreShown) {
+    CommandBarView view(window, factory, events, 200);
+    view.SetAlignment(1);
+    view.SetHeight(400.0f);
+    EXPECT_EQ(Toolbar(view), nullptr);
+    view.ShowButtons(Buttons());
+    EXPECT_NE(Toolbar(view), nullptr);
+}
+
+TEST_F(BarViewTest, TopAlignmentStretchesOverTheClientWidth) {
+    CommandBarView view(window, factory, events, 200);
+    view.SetAlignment(1);
+    view.SetDockSide(0);
+    view.SetHeight(400.0f);
+    view.ShowButtons(Buttons());
+    RECT client{};
+    ::GetClientRect(window.Handle(), &client);
+    RECT bar{};
+    ::GetWindowRect(Toolbar(view), &bar);
+    ::MapWindowPoints(HWND_DESKTOP, window.Handle(), reinterpret_cast<POINT*>(&bar), 2);
+    EXPECT_EQ(bar.left, 0);
+    EXPECT_EQ(bar.top, 0);
+    EXPECT_EQ(bar.right, client.right);
+    EXPECT_EQ(bar.bottom, TwipsToPixels(400.0f, ScreenDpiY()));
+    EXPECT_FLOAT_EQ(view.Width(), static_cast<float>(client.right) * Tpp());
+
+    // The bar follows the window's size.
+    window.SetWidth(6000.0f);
+    ::GetClientRect(window.Handle(), &client);
+    ::GetWindowRect(Toolbar(view), &bar);
+    EXPECT_EQ(bar.right - bar.left, client.right);
+}
+
+TEST_F(BarViewTest, BottomAlignmentSitsOnTheBottomEdge) {
+    CommandBarView view(window, factory, events, 200);
+    view.SetAlignment(2);
+    view.SetDockSide(3);
+    view.SetHeight(400.0f);
+    view.ShowButtons(Buttons());
+    RECT client{};
+    ::GetClientRect(window.Handle(), &client);
+    RECT bar{};
+    ::GetWindowRect(Toolbar(view), &bar);
+    ::MapWindowPoints(HWND_DESKTOP, window.Handle(), reinterpret_cast<POINT*>(&bar), 2);
+    EXPECT_EQ(bar.bottom, client.bottom);
+}
+
+TEST_F(BarViewTest, ButtonsAreAddedWithTheirStates) {
+    CommandBarView view(window, factory, events, 200);
+    view.SetAlignment(1);
+    view.SetHeight(400.0f);
+    view.ShowButtons(Buttons());
+    HWND toolbar = Toolbar(view);
+    ASSERT_EQ(::SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0), 4);
+    TBBUTTON button{};
+    ::SendMessageW(toolbar, TB_GETBUTTON, 1, reinterpret_cast<LPARAM>(&button));
+    EXPECT_NE(button.fsStyle & BTNS_SEP, 0);
+    ::SendMessageW(toolbar, TB_GETBUTTON, 2, reinterpret_cast<LPARAM>(&button));
+    EXPECT_NE(button.fsStyle & BTNS_WHOLEDROPDOWN, 0);
+    EXPECT_EQ(button.iBitmap, 1);
+    ::SendMessageW(toolbar, TB_GETBUTTON, 3, reinterpret_cast<LPARAM>(&button));
+    EXPECT_NE(button.fsState & TBSTATE_HIDDEN, 0);
+    EXPECT_EQ(button.fsState & TBSTATE_WRAP, 0);
+
+    // Shown again with a change: still four buttons, now all visible.
+    std::vector<ToolButtonView> changed = Buttons();
+    changed[3].visible = true;
+    view.ShowButtons(changed);
+    ASSERT_EQ(::SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0), 4);
+    ::SendMessageW(toolbar, TB_GETBUTTON, 3, reinterpret_cast<LPARAM>(&button));
+    EXPECT_EQ(button.fsState & TBSTATE_HIDDEN, 0);
+}
+
+TEST_F(BarViewTest, VerticalDockSideWrapsEveryButton) {
+    CommandBarView view(window, factory, events, 200);
+    view.SetAlignment(3);
+    view.SetDockSide(1);
+    view.SetWidth(400.0f);
+    view.ShowButtons(Buttons());
+    HWND toolbar = Toolbar(view);
+    EXPECT_NE(::GetWindowLongW(toolbar, GWL_STYLE) & CCS_VERT, 0);
+    EXPECT_EQ(::GetWindowLongW(toolbar, GWL_STYLE) & TBSTYLE_WRAPABLE, 0);
+    for (int i = 0; i < 4; ++i) {
+        TBBUTTON button{};
+        ::SendMessageW(toolbar, TB_GETBUTTON, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&button));
+        EXPECT_NE(button.fsState & TBSTATE_WRAP, 0) << i;
+    }
+    // Across a vertical bar the width is the kept one, along it the window's inner height.
+    RECT client{};
+    ::GetClientRect(window.Handle(), &client);
+    EXPECT_FLOAT_EQ(view.Height(), static_cast<float>(client.bottom) * TwipsPerPixel(ScreenDpiY()));
+}
+
+TEST_F(BarViewTest, AClickRaisesButtonPressedWithItsKey) {
+    CommandBarView view(window, factory, events, 200);
+    view.ShowButtons(Buttons());
+    ::SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), reinterpret_cast<LPARAM>(Toolbar(view)));
+    ASSERT_EQ(events.pressed.size(), 1u);
+    EXPECT_EQ(events.pressed[0], "EXIT");
+    EXPECT_TRUE(events.dropped.empty());
+}
+
+TEST_F(BarViewTest, ADropDownPressRaisesItsAnchorInScreenPixels) {
+    CommandBarView view(window, factory, events, 200);
+    view.SetAlignment(1);
+    view.SetDockSide(0);
+    view.SetHeight(400.0f);
+    view.ShowButtons(Buttons());
+    window.Move(0.0f, 0.0f);
+    HWND toolbar = Toolbar(view);
+    NMTOOLBARW notice{};
+    notice.hdr.hwndFrom = toolbar;
+    notice.hdr.idFrom = 200;
+    notice.hdr.code = TBN_DROPDOWN;
+    notice.iItem = 1002;
+    ::SendMessageW(toolbar, TB_GETRECT, 1002, reinterpret_cast<LPARAM>(&notice.rcButton));
+    const LRESULT result = ::SendMessageW(window.Handle(), WM_NOTIFY, 200, reinterpret_cast<LPARAM>(&notice));
+    EXPECT_EQ(result, TBDDRET_DEFAULT);
+    ASSERT_EQ(events.dropped.size(), 1u);
+    EXPECT_EQ(events.dropped[0], "BROWSER");
+    EXPECT_TRUE(events.pressed.empty());
+    POINT corner{notice.rcButton.left, notice.rcButton.bottom};
+    ::ClientToScreen(toolbar, &corner);
+    EXPECT_EQ(events.lastAnchor.left, corner.x);
+    EXPECT_EQ(events.lastAnchor.bottom, corner.y);
+    EXPECT_EQ(events.lastAnchor.dockSide, 0);
+}
+
+TEST_F(BarViewTest, ToolTipsComeFromTheButtons) {
+    CommandBarView view(window, factory, events, 200);
+    view.ShowButtons(Buttons());
+    wchar_t text[80] = L"unchanged";
+    NMTBGETINFOTIPW tip{};
+    tip.hdr.hwndFrom = Toolbar(view);
+    tip.hdr.code = TBN_GETINFOTIPW;
+    tip.pszText = text;
+    tip.cchTextMax = 80;
+    tip.iItem = 1002;
+    ::SendMessageW(window.Handle(), WM_NOTIFY, 200, reinterpret_cast<LPARAM>(&tip));
+    EXPECT_STREQ(text, L"Browser");
+    tip.cchTextMax = 4;  // cut to fit, still terminated
+    ::SendMessageW(window.Handle(), WM_NOTIFY, 200, reinterpret_cast<LPARAM>(&tip));
+    EXPECT_STREQ(text, L"Bro");
+}
+
+TEST_F(BarViewTest, StyleNumbersGiveTheirLooks) {
+    EXPECT_EQ(LookOfStyle(0), BarLook::Classic);
+    EXPECT_EQ(LookOfStyle(1), BarLook::Flat);
+    EXPECT_EQ(LookOfStyle(2), BarLook::Gradient);
+    EXPECT_EQ(LookOfStyle(3), BarLook::Dark);
+    EXPECT_EQ(LookOfStyle(-5), BarLook::Flat);
+
+    CommandBarView view(window, factory, events, 200);
+    view.ShowButtons(Buttons());
+    EXPECT_EQ(::GetWindowLongW(Toolbar(view), GWL_STYLE) & TBSTYLE_FLAT, 0);  // 0: raised buttons
+    view.SetStyle(1);
+    EXPECT_NE(::GetWindowLongW(Toolbar(view), GWL_STYLE) & TBSTYLE_FLAT, 0);
+    EXPECT_EQ(::SendMessageW(Toolbar(view), TB_BUTTONCOUNT, 0, 0), 4);  // rebuilt with its buttons
+}
+
+TEST_F(BarViewTest, EmptyPopupReturnsNothing) {
+    CommandBarView view(window, factory, events, 200);
+    EXPECT_FALSE(view.TrackPopup({}, PopupAnchor{}).has_value());
+}
+
+}  // namespace
+}  // namespace nimbrel::win32
