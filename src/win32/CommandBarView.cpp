@@ -466,9 +466,43 @@ CommandBarView::ToolbarSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
+LRESULT CALLBACK CommandBarView::MenuOwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<CommandBarView*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    try {
+        if (self != nullptr && message == WM_MEASUREITEM &&
+            self->OnParentMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)))
+            return TRUE;
+        if (self != nullptr && message == WM_DRAWITEM &&
+            self->OnParentDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)))
+            return TRUE;
+    } catch (...) {
+    }
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+HWND CommandBarView::MenuOwner() {
+    if (!menuOwner_) {
+        static constexpr const wchar_t* kClass = L"NimbrelMenuOwner";
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = MenuOwnerProc;
+        wc.hInstance = window_.Instance();
+        wc.lpszClassName = kClass;
+        if (::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS) {
+            menuOwner_.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                               window_.Instance(), this));
+        }
+    }
+    return menuOwner_ ? menuOwner_.get() : window_.Handle();
+}
+
 std::optional<std::size_t> CommandBarView::TrackPopup(const std::vector<MenuItemView>& items,
                                                       const PopupAnchor& anchor) {
-    HWND owner = window_.Handle();
+    HWND owner = MenuOwner();
     if (items.empty() || owner == nullptr)
         return std::nullopt;
     UniqueMenu menu(::CreatePopupMenu());
@@ -524,7 +558,7 @@ std::optional<std::size_t> CommandBarView::TrackPopup(const std::vector<MenuItem
     params.cbSize = sizeof(params);
     params.rcExclude = {anchor.left, anchor.top, anchor.right, anchor.bottom};
 
-    ::SetForegroundWindow(owner);
+    ::SetForegroundWindow(window_.Handle());
     trackedMenu_ = menu.get();
     trackedImages_ = images;
     BOOL chosen = FALSE;

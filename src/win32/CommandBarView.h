@@ -57,6 +57,11 @@ private:
     bool OnParentDrawItem(const DRAWITEMSTRUCT& item) override;
     bool OnParentEraseBackground(HDC dc, const RECT& client) override;
 
+    static LRESULT CALLBACK MenuOwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    // The hidden window that owns the popup menus. A menu owned by the main window closes when a
+    // pointer-watch tick parks that window under it; this owner never moves.
+    HWND MenuOwner();
+
     static LRESULT CALLBACK
     ToolbarSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
 
@@ -88,6 +93,7 @@ private:
     std::vector<std::wstring> captions_;
     std::vector<std::wstring> toolTips_;
     UniqueWindow toolbar_;
+    UniqueWindow menuOwner_;
     bool shown_ = false;
     // The menu that TrackPopup has open, and the pictures that its entries draw.
     HMENU trackedMenu_ = nullptr;
