@@ -1,0 +1,338 @@
+"""The end-to-end cases: each function drives one fresh Nimbrel.exe and raises Failure when it misbehaves."""
+
+import time
+
+from nimbrel_e2e import (APP_WIN, AWAY, BAR_TIPS, EDGE, REST, SCREEN_H, SCREEN_W, Session, argument_of, check,
+                         expected_geometry, log, same_path)
+
+CASES = {}
+
+DEFAULT_SETTINGS = b"TOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\nSTYLE=1\r\n"
+PROGRAM_FILES = "C:\\Program Files"
+
+
+def case(function):
+    CASES[function.__name__] = function
+    return function
+
+
+def settings(toolbar, pointer, style=1):
+    return f"TOOLBAR_POSITION={toolbar}\r\nPOINTER_POSITION={pointer}\r\nSTYLE={style}\r\n".encode("ascii")
+
+
+def running(args, name, **options):
+    """Starts a session; the caller's `with` ends it, keeping the prefix only when the case failed."""
+
+    class Running:
+        def __enter__(self):
+            self.session = Session(args, name, **options)
+            try:
+                return self.session.start()
+            except BaseException:
+                self.session.stop(keep=True)
+                raise
+
+        def __exit__(self, kind, value, traceback):
+            if kind is not None:
+                out = self.session.case_dir / "nimbrel-output.txt"
+                log(f"kept {self.session.case_dir} to look into")
+                if out.exists():
+                    log(f"program output: {out.read_bytes()[-2000:]!r}")
+                log(f"log of stand-ins: {self.session.records()}")
+            self.session.stop(keep=kind is not None)
+            return False
+
+    return Running()
+
+
+def check_geometry(s, edge, recalled=False):
+    x, y, w, h = expected_geometry(edge, recalled)
+    g = s.geometry()
+    log(f"{edge}: window {g}, expected {(x, y, w, h)}")
+    check(all(abs(a - b) <= 1 for a, b in ((g.x, x), (g.y, y), (g.w, w), (g.h, h))),
+          f"{edge} placement: window {g}, expected x={x} y={y} w={w} h={h} (within 1 px)")
+
+
+def check_launch(s, before, relative, what):
+    """The click started exactly PROGRAM_FILES\\relative by its full path, with a quoted command line."""
+    path = f"{PROGRAM_FILES}\\{relative}"
+    records = s.wait_records(before + 1)
+    time.sleep(1.0)  # anything else it started would have recorded by now
+    records = s.records()
+    new = records[before:]
+    check(len(new) == 1, f"{what}: expected exactly one program start, the log shows {new}")
+    tag, image, command = new[0]
+    check(tag == "RUN", f"{what}: a {tag} stand-in ran instead of the program: {new[0]}")
+    check(same_path(image, path), f"{what}: started {image!r}, expected {path!r}")
+    check(command.strip().lower() == f'"{path}"'.lower(),
+          f"{what}: command line {command!r}, expected the quoted full path \"{path}\"")
+    s.check_no_traps()
+
+
+def check_opened(s, before, what):
+    records = s.wait_records(before + 1)
+    time.sleep(1.0)
+    records = s.records()
+    new = records[before:]
+    check(len(new) == 1, f"{what}: expected one handler run, the log shows {new}")
+    tag, image, command = new[0]
+    check(tag == "OPEN", f"{what}: expected the association handler, got {new[0]}")
+    received = argument_of(command)
+    log(f"{what}: the handler received {received!r} (command line {command!r})")
+    return received
+
+
+def visible_texts(items):
+    return [item.text for item in items]
+
+
+# --- start-up and placement ------------------------------------------------------------------------------------
+
+
+@case
+def default_settings_file(args):
+    """No settings file: the 53-byte default appears, the bar docks at the top across the screen."""
+    with running(args, "default_settings_file") as s:
+        path = s.wait_until("the settings file", lambda: s.settings_path() if s.settings_path().exists() else None, 10)
+        data = path.read_bytes()
+        check(path.name == "Nimbrel.Txt", f"settings file written as {path.name!r}")
+        check(data == DEFAULT_SETTINGS, f"default settings file is {len(data)} bytes {data!r}")
+        check_geometry(s, "TOP")
+        buttons = s.toolbar()
+        log(f"toolbar: {buttons}")
+        check(len(buttons) == 16, f"the toolbar holds {len(buttons)} buttons, expected 16")
+        check([b.index for b in buttons if b.separator] == [1, 9], f"separators are not at places 2 and 10: {buttons}")
+        check([b.tip for b in buttons] == BAR_TIPS, f"tool-tips {[b.tip for b in buttons]}, expected {BAR_TIPS}")
+        check(not any(b.hidden for b in buttons), "a main-bar button is hidden")
+        drop = [b.index for b in buttons if b.style & 0x88]  # BTNS_DROPDOWN | BTNS_WHOLEDROPDOWN
+        check(drop == list(range(2, 9)), f"drop-down buttons at {drop}, expected the seven categories")
+        lefts = [b.left for b in buttons]
+        check(lefts == sorted(lefts) and buttons[-1].right <= SCREEN_W, f"the top bar does not run left to right")
+        check(all(b.top >= 0 and b.bottom <= 31 for b in buttons), "a button lies outside the top band")
+        # With the pointer on the bar the watch keeps it docked over two ticks.
+        s.stays("the docked top bar", lambda: not s.geometry().parked, 4.5)
+        check_geometry(s, "TOP")
+        check(s.settings_path().read_bytes() == DEFAULT_SETTINGS, "the settings file changed while running")
+
+
+def edge_case(args, name, edge):
+    with running(args, name, settings=settings(edge, edge), rest=REST[edge]) as s:
+        check_geometry(s, edge)
+        buttons = s.toolbar()
+        check(len(buttons) == 16, f"the toolbar holds {len(buttons)} buttons, expected 16")
+        if edge in ("LEFT", "RIGHT"):
+            tops = [b.top for b in buttons]
+            check(tops == sorted(tops) and buttons[-1].top > buttons[0].top,
+                  f"the {edge} bar does not run top to bottom: {buttons}")
+        else:
+            lefts = [b.left for b in buttons]
+            check(lefts == sorted(lefts) and buttons[-1].left > buttons[0].left,
+                  f"the {edge} bar does not run left to right: {buttons}")
+        g = s.geometry()
+        check(all(g.x <= b.left and b.right <= g.x + g.w and g.y <= b.top and b.bottom <= g.y + g.h for b in buttons),
+              f"buttons lie outside the window {g}: {buttons}")
+        s.stays(f"the docked {edge} bar", lambda: not s.geometry().parked, 2.5)
+        # Pointer away from the band: parked at the next tick; at the edge: back, flush with it.
+        s.move(*AWAY)
+        s.wait_parked()
+        s.move(*EDGE[edge])
+        s.wait_docked(edge, recalled=True)
+        s.move(*REST[edge])
+        s.stays(f"the recalled {edge} bar", lambda: not s.geometry().parked, 2.5)
+        check_geometry(s, edge, recalled=True)
+
+
+@case
+def dock_top(args):
+    edge_case(args, "dock_top", "TOP")
+
+
+@case
+def dock_right(args):
+    edge_case(args, "dock_right", "RIGHT")
+
+
+@case
+def dock_bottom(args):
+    edge_case(args, "dock_bottom", "BOTTOM")
+
+
+@case
+def dock_left(args):
+    edge_case(args, "dock_left", "LEFT")
+
+
+@case
+def dock_unrecognised_value(args):
+    """' LEFT' (leading space) is no edge: the bar docks as for TOP and the file keeps its text."""
+    text = b"TOOLBAR_POSITION= LEFT\r\nPOINTER_POSITION=TOP\r\nSTYLE=2\r\n"
+    with running(args, "dock_unrecognised_value", settings=text, rest=REST["TOP"]) as s:
+        check_geometry(s, "TOP")
+        s.move(*AWAY)
+        s.wait_parked()
+        s.recall("TOP")
+        check_geometry(s, "TOP", recalled=True)
+        check(s.settings_path().read_bytes() == text, "the settings file was rewritten")
+
+
+# --- the pointer watch -----------------------------------------------------------------------------------------
+
+
+@case
+def recall_from_bottom_for_top_bar(args):
+    """A TOP bar called back from the bottom edge; the top edge does not call it."""
+    with running(args, "recall_from_bottom_for_top_bar", settings=settings("TOP", "BOTTOM")) as s:
+        check_geometry(s, "TOP")
+        s.move(*AWAY)
+        s.wait_parked()
+        s.move(*EDGE["TOP"])
+        s.stays("the parked bar with the pointer at the top edge", lambda: s.geometry().parked, 4.5)
+        s.move(*EDGE["BOTTOM"])
+        s.wait_docked("TOP")
+        # The pointer stayed at the bottom, outside the top band: the next tick parks the bar again.
+        s.wait_parked()
+
+
+@case
+def recall_edge_unrecognised(args):
+    """POINTER_POSITION=MIDDLE never calls the parked bar back, whichever edge the pointer touches."""
+    with running(args, "recall_edge_unrecognised", settings=settings("TOP", "MIDDLE")) as s:
+        check_geometry(s, "TOP")
+        s.move(*AWAY)
+        s.wait_parked()
+        for point in ((0, 0), (SCREEN_W - 1, SCREEN_H - 1), EDGE["TOP"], EDGE["LEFT"]):
+            s.move(*point)
+            s.stays(f"the parked bar with the pointer at {point}", lambda: s.geometry().parked, 4.5)
+
+
+# --- drop-downs and launching ----------------------------------------------------------------------------------
+
+
+@case
+def browser_lists_installed(args):
+    """Only installed browsers are listed; FireFox starts exactly its executable; an empty drop-down says so."""
+    with running(args, "browser_lists_installed", install=["Mozilla Firefox/firefox.exe", "opera/opera.exe"]) as s:
+        items = s.open_menu("Browser")
+        check(visible_texts(items) == ["FireFox", "Opera"], f"Browser lists {visible_texts(items)}")
+        check(not any(item.grayed for item in items), "an installed browser is greyed")
+        s.click_item(items, "FireFox")
+        check_launch(s, 0, "Mozilla Firefox\\firefox.exe", "FireFox")
+        s.wait_parked()
+        s.wait_menu_closed()
+        s.recall("TOP")
+        items = s.open_menu("P-2-P")
+        check(len(items) == 1 and items[0].grayed and "no program found" in items[0].text.lower(),
+              f"the empty P-2-P drop-down shows {items}")
+        s.check_no_traps()
+
+
+@case
+def explorer_and_messaging(args):
+    """Explorer listed when present; spaces in nested folders; bar order kept in the Messaging drop-down."""
+    with running(args, "explorer_and_messaging", iexplore=True,
+                 install=["netscape/netscape browser/netscape.exe", "messenger/msmsgs.exe",
+                          "icqlite/icqlite.exe"]) as s:
+        items = s.open_menu("Browser")
+        check(visible_texts(items) == ["Explorer", "Netscape"], f"Browser lists {visible_texts(items)}")
+        s.click_item(items, "Netscape")
+        check_launch(s, 0, "netscape\\netscape browser\\netscape.exe", "Netscape")
+        s.wait_parked()
+        s.recall("TOP")
+        items = s.open_menu("Messaging")
+        check(visible_texts(items) == ["MS Messenger", "ICQ"], f"Messaging lists {visible_texts(items)}")
+        s.click_item(items, "ICQ")
+        check_launch(s, 1, "icqlite\\icqlite.exe", "ICQ")
+        s.wait_parked()
+        s.recall("TOP")
+        items = s.open_menu("Browser")
+        s.click_item(items, "Explorer")
+        check_launch(s, 2, "Internet Explorer\\iexplore.exe", "Explorer")
+        s.wait_parked()
+
+
+@case
+def outlook_in_numbered_office(args):
+    """Outlook found in office11 (before office12) and started from there."""
+    with running(args, "outlook_in_numbered_office",
+                 install=["microsoft office/office11/outlook.exe", "microsoft office/office12/outlook.exe",
+                          "mozilla thunderbird/thunderbird.exe"]) as s:
+        items = s.open_menu("Mail")
+        check(visible_texts(items) == ["Outlook", "Thunderbird"], f"Mail lists {visible_texts(items)}")
+        s.click_item(items, "Outlook")
+        check_launch(s, 0, "microsoft office\\office11\\outlook.exe", "Outlook")
+        s.wait_parked()
+
+
+@case
+def search_items_open_addresses(args):
+    """The three search items open their home pages through the http association."""
+    with running(args, "search_items_open_addresses") as s:
+        expected = {"Altavista": "http://www.altavista.com/", "Yahoo": "http://www.yahoo.com/",
+                    "Google": "http://www.google.com/"}
+        for number, (text, address) in enumerate(expected.items()):
+            if number:
+                s.recall("TOP")
+            items = s.open_menu("Search")
+            check(visible_texts(items) == list(expected), f"Search lists {visible_texts(items)}")
+            s.click_item(items, text)
+            received = check_opened(s, number, text)
+            check(received == address, f"{text}: the handler received {received!r}, expected {address!r}")
+            s.wait_parked()
+        s.check_no_traps()
+
+
+@case
+def about_and_help(args):
+    """About Me opens the web site; Help opens the program's folder followed by "/nimbrel.pdf"."""
+    with running(args, "about_and_help", extra_files={"nimbrel.pdf": b"%PDF-1.4\n%%EOF\n"}) as s:
+        s.click_button("About Me")
+        received = check_opened(s, 0, "About Me")
+        check(received == "http://www.nimbrel.org/", f"About Me: the handler received {received!r}")
+        s.wait_parked()
+        s.recall("TOP")
+        s.click_button("Help")
+        received = check_opened(s, 1, "Help")
+        expected = f"{APP_WIN}/nimbrel.pdf"
+        # Wine may hand the document to the handler with the separator normalised; both name the same file.
+        check(received == expected or same_path(received, expected),
+              f"Help: the handler received {received!r}, expected {expected!r}")
+        s.wait_parked()
+        s.check_no_traps()
+
+
+@case
+def exit_keeps_settings(args):
+    """Exit ends the process at once and leaves the settings file untouched."""
+    text = b"[Nimbrel]\r\nTOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\nSTYLE=3\r\nCOMMENT=kept as it is\r\n"
+    with running(args, "exit_keeps_settings", settings=text) as s:
+        path = s.settings_path()
+        before = path.stat().st_mtime_ns
+        s.click_button("Exit")
+        s.wait_until("the process to end", lambda: not s.alive(), 10)
+        log(f"Nimbrel.exe ended with status {s.proc.returncode}")
+        check(path.read_bytes() == text, f"the settings file changed: {path.read_bytes()!r}")
+        check(path.stat().st_mtime_ns == before, "the settings file was written")
+        rc, out = s.wine.x("xdotool", "search", "--onlyvisible", "--name", "^Nimbrel$")
+        check(not out.strip(), f"a Nimbrel window is still shown: {out!r}")
+        check(not s.records(), f"Exit started something: {s.records()}")
+
+
+@case
+def menu_click_after_tick(args):
+    """A pointer-watch tick falls while the drop-down is open; the item clicked afterwards still starts."""
+    with running(args, "menu_click_after_tick",
+                 install=["google/google earth/googleearth.exe", "tellme/tellme.exe"]) as s:
+        items = s.open_menu("Programs")
+        check(visible_texts(items) == ["Google Earth", "TellMe(Text-2-Speech)"],
+              f"Programs lists {visible_texts(items)}")
+        target = [item for item in items if item.text == "Google Earth"][0]
+        s.move(*target.centre)
+        # Two ticks at least; the pointer is below the band, so a tick may park the bar under the menu.
+        time.sleep(4.5)
+        opened, now, out = s.menus()
+        check(opened and visible_texts(now) == visible_texts(items), f"the drop-down closed during the ticks: {out!r}")
+        log(f"after the ticks: window {s.geometry()}")
+        s.click_item(now, "Google Earth")
+        check_launch(s, 0, "google\\google earth\\googleearth.exe", "Google Earth")
+        s.wait_parked()
+        s.wait_menu_closed()

@@ -1,0 +1,109 @@
+// Loaded into the bar's process by probe.exe: reads every open popup menu of this process (item rectangles in
+// screen pixels, identifiers, states and texts) and writes them to "<this library>.out", then unloads itself.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr UINT kGetMenuHandle = 0x01E1;  // MN_GETHMENU
+
+HMODULE g_self = nullptr;
+
+std::string ToUtf8(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Num(long long value) {
+    return std::to_wstring(value);
+}
+
+std::wstring Rect(const RECT& r) {
+    return Num(r.left) + L"\t" + Num(r.top) + L"\t" + Num(r.right) + L"\t" + Num(r.bottom);
+}
+
+BOOL CALLBACK CollectMenus(HWND window, LPARAM param) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(window) && std::wstring(name) == L"#32768") {
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    }
+    return TRUE;
+}
+
+std::wstring Describe() {
+    std::vector<HWND> windows;
+    EnumWindows(CollectMenus, reinterpret_cast<LPARAM>(&windows));
+    std::wstring out;
+    for (HWND window : windows) {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(window, kGetMenuHandle, 0, 0, SMTO_ABORTIFHUNG, 3000, &result);
+        auto* menu = reinterpret_cast<HMENU>(result);
+        RECT frame = {};
+        GetWindowRect(window, &frame);
+        const int count = menu != nullptr ? GetMenuItemCount(menu) : -1;
+        out += L"MENU\t" + Num(static_cast<long long>(reinterpret_cast<uintptr_t>(window))) + L"\t" + Rect(frame) +
+               L"\t" + Num(count) + L"\n";
+        for (int i = 0; i < count; ++i) {
+            RECT item = {};
+            if (!GetMenuItemRect(nullptr, menu, static_cast<UINT>(i), &item)) {
+                GetMenuItemRect(window, menu, static_cast<UINT>(i), &item);
+            }
+            wchar_t text[512] = {};
+            MENUITEMINFOW info = {};
+            info.cbSize = sizeof(info);
+            info.fMask = MIIM_ID | MIIM_STATE | MIIM_FTYPE | MIIM_STRING;
+            info.dwTypeData = text;
+            info.cch = 511;
+            GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
+            out += L"ITEM\t" + Num(i) + L"\t" + Num(info.wID) + L"\t" + Num(info.fState) + L"\t" + Num(info.fType) +
+                   L"\t" + Rect(item) + L"\t" + text + L"\n";
+        }
+    }
+    if (windows.empty()) {
+        out = L"NOMENU\n";
+    }
+    return out;
+}
+
+DWORD WINAPI Work(void*) {
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(g_self, path.data(), static_cast<DWORD>(path.size())));
+    const std::string data = ToUtf8(Describe());
+    // Written under another name first, so the reader never sees half a report.
+    const std::wstring partial = path + L".part";
+    const std::wstring done = path + L".out";
+    HANDLE file =
+        CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+        CloseHandle(file);
+        MoveFileExW(partial.c_str(), done.c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+    FreeLibraryAndExitThread(g_self, 0);
+}
+
+}  // namespace
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_self = instance;
+        // The work waits for the loader lock to be released: it sends messages to the menu's thread.
+        HANDLE worker = CreateThread(nullptr, 0, Work, nullptr, 0, nullptr);
+        if (worker != nullptr) {
+            CloseHandle(worker);
+        }
+    }
+    return TRUE;
+}

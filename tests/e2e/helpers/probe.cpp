@@ -1,0 +1,330 @@
+// Reads the running bar's own controls for the end-to-end tests, from outside its process.
+//
+//   probe toolbar [PID]   the window titled "Nimbrel" and every button of its toolbar, in screen pixels
+//   probe menu            every open popup menu with its items (read by menuprobe.dll inside the owner)
+//   probe run COMMANDLINE starts COMMANDLINE exactly as given (application name left to the system)
+//
+// Output is one record a line, fields separated by tabs, text fields last, UTF-8.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct HandleCloser {
+    void operator()(HANDLE h) const noexcept {
+        if (h != nullptr && h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+        }
+    }
+};
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+// Memory inside another process, for messages whose pointers the receiver dereferences.
+class RemoteBuffer {
+public:
+    RemoteBuffer(HANDLE process, size_t size)
+        : process_(process),
+          address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {}
+    ~RemoteBuffer() {
+        if (address_ != nullptr) {
+            VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        }
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+    bool Valid() const { return address_ != nullptr; }
+    void* At(size_t offset) const { return static_cast<char*>(address_) + offset; }
+    LPARAM Param(size_t offset = 0) const { return reinterpret_cast<LPARAM>(At(offset)); }
+    bool Write(size_t offset, const void* data, size_t size) const {
+        SIZE_T done = 0;
+        return WriteProcessMemory(process_, At(offset), data, size, &done) && done == size;
+    }
+    bool Read(size_t offset, void* data, size_t size) const {
+        SIZE_T done = 0;
+        return ReadProcessMemory(process_, At(offset), data, size, &done) && done == size;
+    }
+
+private:
+    HANDLE process_;
+    void* address_;
+};
+
+std::string ToUtf8(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+void Emit(const std::wstring& line) {
+    const std::string bytes = ToUtf8(line + L"\n");
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fflush(stdout);
+}
+
+std::wstring Num(long long value) {
+    return std::to_wstring(value);
+}
+
+std::wstring Hex(const void* value) {
+    wchar_t text[32];
+    std::swprintf(text, 32, L"0x%llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(value)));
+    return text;
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+std::wstring TitleOf(HWND window) {
+    wchar_t title[512] = {};
+    GetWindowTextW(window, title, 512);
+    return title;
+}
+
+std::wstring Rect(const RECT& r) {
+    return Num(r.left) + L"\t" + Num(r.top) + L"\t" + Num(r.right) + L"\t" + Num(r.bottom);
+}
+
+struct ToolbarSearch {
+    HWND toolbar = nullptr;
+};
+
+BOOL CALLBACK FindToolbarChild(HWND child, LPARAM param) {
+    auto* search = reinterpret_cast<ToolbarSearch*>(param);
+    if (ClassOf(child) == TOOLBARCLASSNAMEW) {
+        search->toolbar = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct MainSearch {
+    DWORD pid = 0;
+    HWND main = nullptr;
+    HWND toolbar = nullptr;
+};
+
+BOOL CALLBACK FindMainWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<MainSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if ((search->pid != 0 && pid != search->pid) || TitleOf(window) != L"Nimbrel") {
+        return TRUE;
+    }
+    ToolbarSearch tb;
+    EnumChildWindows(window, FindToolbarChild, reinterpret_cast<LPARAM>(&tb));
+    if (tb.toolbar == nullptr) {
+        return TRUE;
+    }
+    search->main = window;
+    search->toolbar = tb.toolbar;
+    return FALSE;
+}
+
+// The tool-tip text of one toolbar button, asked from the toolbar's own tool-tip control.
+std::wstring TipText(HWND toolbar, HWND tips, const RemoteBuffer& remote, int command) {
+    if (tips == nullptr) {
+        return {};
+    }
+    constexpr size_t kTextOffset = 1024;
+    constexpr size_t kTextChars = 1024;
+    const wchar_t empty[1] = {L'\0'};
+    remote.Write(kTextOffset, empty, sizeof(empty));
+    TTTOOLINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.hwnd = toolbar;
+    info.uId = static_cast<UINT_PTR>(command);
+    info.lpszText = static_cast<LPWSTR>(remote.At(kTextOffset));
+    remote.Write(0, &info, sizeof(info));
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(tips, TTM_GETTEXTW, kTextChars, remote.Param(), SMTO_ABORTIFHUNG, 3000, &result);
+    std::wstring text(kTextChars, L'\0');
+    if (!remote.Read(kTextOffset, text.data(), kTextChars * sizeof(wchar_t))) {
+        return {};
+    }
+    text.resize(std::wcslen(text.c_str()));
+    return text;
+}
+
+int ProbeToolbar(DWORD pid) {
+    MainSearch search;
+    search.pid = pid;
+    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.main == nullptr) {
+        Emit(L"ERROR\tno window titled Nimbrel with a toolbar");
+        return 3;
+    }
+    DWORD owner = 0;
+    GetWindowThreadProcessId(search.main, &owner);
+    RECT window = {};
+    GetWindowRect(search.main, &window);
+    Emit(L"WINDOW\t" + Hex(search.main) + L"\t" + Num(owner) + L"\t" + Rect(window) + L"\t" +
+         Num(IsWindowVisible(search.main) ? 1 : 0));
+
+    UniqueHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, owner));
+    if (!process) {
+        Emit(L"ERROR\tOpenProcess failed");
+        return 4;
+    }
+    RemoteBuffer remote(process.get(), 8192);
+    if (!remote.Valid()) {
+        Emit(L"ERROR\tVirtualAllocEx failed");
+        return 4;
+    }
+    HWND toolbar = search.toolbar;
+    const auto count = static_cast<int>(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0));
+    const auto styles = GetWindowLongPtrW(toolbar, GWL_STYLE);
+    RECT bar = {};
+    GetWindowRect(toolbar, &bar);
+    Emit(L"TOOLBAR\t" + Hex(toolbar) + L"\t" + Num(count) + L"\t" + Num((styles & CCS_VERT) ? 1 : 0) + L"\t" +
+         Rect(bar));
+    auto* tips = reinterpret_cast<HWND>(SendMessageW(toolbar, TB_GETTOOLTIPS, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        TBBUTTON button = {};
+        RECT item = {};
+        if (!SendMessageW(toolbar, TB_GETBUTTON, static_cast<WPARAM>(i), remote.Param()) ||
+            !remote.Read(0, &button, sizeof(button))) {
+            Emit(L"ERROR\tTB_GETBUTTON failed at " + Num(i));
+            return 5;
+        }
+        if (SendMessageW(toolbar, TB_GETITEMRECT, static_cast<WPARAM>(i), remote.Param()) &&
+            remote.Read(0, &item, sizeof(item))) {
+            MapWindowPoints(toolbar, nullptr, reinterpret_cast<POINT*>(&item), 2);
+        } else {
+            item = RECT{0, 0, 0, 0};
+        }
+        const std::wstring tip =
+            (button.fsStyle & BTNS_SEP) ? std::wstring() : TipText(toolbar, tips, remote, button.idCommand);
+        Emit(L"BUTTON\t" + Num(i) + L"\t" + Num(button.idCommand) + L"\t" + Num(button.fsState) + L"\t" +
+             Num(button.fsStyle) + L"\t" + Rect(item) + L"\t" + tip);
+    }
+    return 0;
+}
+
+struct MenuSearch {
+    std::vector<HWND> menus;
+};
+
+BOOL CALLBACK FindMenus(HWND window, LPARAM param) {
+    if (IsWindowVisible(window) && ClassOf(window) == L"#32768") {
+        reinterpret_cast<MenuSearch*>(param)->menus.push_back(window);
+    }
+    return TRUE;
+}
+
+std::wstring FolderOfThisProgram() {
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    return path.substr(0, path.find_last_of(L"\\/"));
+}
+
+std::string ReadWholeFile(const std::wstring& path) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    std::string data;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file.get(), chunk, sizeof(chunk), &got, nullptr) && got > 0) {
+        data.append(chunk, got);
+    }
+    return data;
+}
+
+// Menu handles only mean something inside the process that made them, so the items are read by a
+// small library loaded into the menu's owner; it writes its findings to a file beside itself.
+int ProbeMenus() {
+    MenuSearch search;
+    EnumWindows(FindMenus, reinterpret_cast<LPARAM>(&search));
+    if (search.menus.empty()) {
+        Emit(L"NOMENU");
+        return 0;
+    }
+    DWORD owner = 0;
+    GetWindowThreadProcessId(search.menus.front(), &owner);
+    const std::wstring library = FolderOfThisProgram() + L"\\menuprobe.dll";
+    const std::wstring output = library + L".out";
+    DeleteFileW(output.c_str());
+
+    UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, owner));
+    if (!process) {
+        Emit(L"ERROR\tOpenProcess failed");
+        return 4;
+    }
+    const size_t bytes = (library.size() + 1) * sizeof(wchar_t);
+    RemoteBuffer remote(process.get(), bytes);
+    if (!remote.Valid() || !remote.Write(0, library.c_str(), bytes)) {
+        Emit(L"ERROR\tcannot write the library path into the menu's process");
+        return 4;
+    }
+    auto* loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
+    UniqueHandle thread(CreateRemoteThread(process.get(), nullptr, 0, loadLibrary, remote.At(0), 0, nullptr));
+    if (!thread) {
+        Emit(L"ERROR\tCreateRemoteThread failed");
+        return 4;
+    }
+    WaitForSingleObject(thread.get(), 10000);
+    for (int waited = 0; waited < 10000; waited += 50) {
+        if (GetFileAttributesW(output.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            const std::string data = ReadWholeFile(output);
+            std::fwrite(data.data(), 1, data.size(), stdout);
+            std::fflush(stdout);
+            DeleteFileW(output.c_str());
+            return 0;
+        }
+        Sleep(50);
+    }
+    Emit(L"ERROR\tthe menu reader wrote nothing");
+    return 6;
+}
+
+int Run(const std::wstring& commandLine) {
+    std::wstring buffer = commandLine;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        Emit(L"ERROR\tCreateProcess failed " + Num(GetLastError()));
+        return 7;
+    }
+    UniqueHandle process(info.hProcess);
+    UniqueHandle thread(info.hThread);
+    WaitForSingleObject(process.get(), 10000);
+    Emit(L"STARTED");
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const std::wstring command = argc > 1 ? argv[1] : L"";
+    if (command == L"toolbar") {
+        return ProbeToolbar(argc > 2 ? static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)) : 0);
+    }
+    if (command == L"menu") {
+        return ProbeMenus();
+    }
+    if (command == L"run" && argc > 2) {
+        return Run(argv[2]);
+    }
+    Emit(L"usage: probe toolbar [PID] | probe menu | probe run COMMANDLINE");
+    return 2;
+}
