@@ -6,7 +6,7 @@ packages=(
     cmake make g++ clang clang-tidy clang-format libclang-rt-14-dev
     libgtest-dev googletest python3
     mingw-w64 g++-mingw-w64-x86-64 wine wine64
-    xvfb xdotool x11-utils imagemagick
+    xvfb xdotool x11-utils imagemagick python3-xlib
     nsis zip groff poppler-utils
 )
 
