@@ -28,6 +28,21 @@ class Bar:
         check(self.window_id, 'no window named "Nimbrel" appeared within %d s' % timeout)
         return self.window_id
 
+    def start_docked_at_top(self, folder):
+        """Starts folder\\Nimbrel.exe with the pointer in the top band; returns (program, docked geometry,
+        bytes of the Nimbrel.Txt that the program has beside itself)."""
+        # Keep the pointer inside the top band, away from the buttons, so that the bar stays docked.
+        self.session.xdotool('mousemove', 1279, 2)
+        program = self.session.start_program(os.path.join(folder, 'Nimbrel.exe'))
+        self.find_window()
+        docked = self.wait_docked('TOP', 10)
+        check(docked, 'the program did not dock at the top edge: %r' % (self.geometry(),))
+        print('docked at', docked)
+        settings = os.path.join(folder, 'Nimbrel.Txt')
+        check(wait_for(lambda: os.path.exists(settings), 5), 'no Nimbrel.Txt was written into %s' % folder)
+        with open(settings, 'rb') as f:
+            return program, docked, f.read()
+
     def geometry(self):
         """(x, y, width, height, viewable) of the bar's X window."""
         out = self.session.run(['xwininfo', '-id', self.window_id]).stdout.decode()

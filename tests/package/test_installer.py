@@ -41,18 +41,7 @@ def same_windows_path(a, b):
 def run_installed_program(session, args, install_dir):
     bar = Bar(session, args.tbrects)
     pdf_log = session.route_pdf_to(args.pdfopen)
-    # Keep the pointer inside the top band, away from the buttons, so that the bar stays docked.
-    session.xdotool('mousemove', 1279, 2)
-    program = session.start_program(os.path.join(install_dir, 'Nimbrel.exe'))
-    bar.find_window()
-    docked = bar.wait_docked('TOP', 10)
-    check(docked, 'the installed program did not dock at the top edge: %r' % (bar.geometry(),))
-    print('docked at', docked)
-
-    settings = os.path.join(install_dir, 'Nimbrel.Txt')
-    check(wait_for(lambda: os.path.exists(settings), 5), 'the program wrote no Nimbrel.Txt beside itself')
-    with open(settings, 'rb') as f:
-        content = f.read()
+    program, docked, content = bar.start_docked_at_top(install_dir)
     check(content == DEFAULT_SETTINGS, 'unexpected default settings file: %r' % content)
 
     help_button = bar.help_button()

@@ -63,15 +63,7 @@ def main():
         settings = os.path.join(folder, 'Nimbrel.Txt')
 
         # First start: no settings file yet.
-        session.xdotool('mousemove', 1279, 2)
-        program = session.start_program(os.path.join(folder, 'Nimbrel.exe'))
-        bar.find_window()
-        docked = bar.wait_docked('TOP', 10)
-        check(docked, 'the program did not dock at the top edge: %r' % (bar.geometry(),))
-        print('docked at', docked)
-        check(wait_for(lambda: os.path.exists(settings), 5), 'no Nimbrel.Txt was written into %s' % windows_folder)
-        with open(settings, 'rb') as f:
-            content = f.read()
+        program, docked, content = bar.start_docked_at_top(folder)
         check(content == DEFAULT_SETTINGS, 'unexpected default settings file: %r' % content)
 
         bar.click(bar.help_button())
