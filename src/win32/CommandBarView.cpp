@@ -435,7 +435,7 @@ void CommandBarView::PaintBand(HDC dc, const RECT& rc) const {
     // The gradient runs across the bar: top to bottom on a horizontal bar, left to right on a vertical one.
     TRIVERTEX vertices[2] = {Vertex(rc.left, rc.top, kGradientStart), Vertex(rc.right, rc.bottom, kGradientEnd)};
     GRADIENT_RECT span{0, 1};
-    ::GradientFill(dc, vertices, 2, &span, 1, Vertical() ? GRADIENT_FILL_RECT_H : GRADIENT_FILL_RECT_V);
+    ::GdiGradientFill(dc, vertices, 2, &span, 1, Vertical() ? GRADIENT_FILL_RECT_H : GRADIENT_FILL_RECT_V);
 }
 
 bool CommandBarView::OnParentEraseBackground(HDC dc, const RECT& client) {
