@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole test suite: native unit tests (g++ and clang++, then under
-# AddressSanitizer and UndefinedBehaviorSanitizer), clang-tidy on the core, and the Windows build
-# with its Win32-layer and end-to-end tests under Wine on a virtual X server.
+# Builds everything and runs the whole test suite: the check of the generated pictures, native unit
+# tests (g++ and clang++, then under AddressSanitizer and UndefinedBehaviorSanitizer), clang-tidy on
+# the core, and the Windows build with its Win32-layer and end-to-end tests under Wine on a virtual X
+# server.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
 step() { printf '\n==== %s ====\n' "$*"; }
+
+step "pictures"
+# Debian's interpreter, which python3-pil serves, whatever python3 comes first on the PATH.
+/usr/bin/python3 tools/make-icons.py --check
 
 step "native build (g++)"
 cmake --preset native >/dev/null

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Builds the toolbar picture strips and the program icon from the Tango icon theme.
 
 Reads assets/icons/icons.tsv (one row per toolbar picture index) and writes:
