@@ -40,6 +40,8 @@ STRIP_SIZES = (16, 20, 24, 32, 48)
 PICTURE_COUNT = 38
 ICON_NAME = "categories/applications-internet"
 ICON_SIZES = (16, 20, 24, 32, 40, 48, 64, 256)
+# Entries this large are PNG (Vista and later): a 32 bpp DIB of 48 px and up costs three times the bytes.
+PNG_ENTRY_FROM = 48
 CREDITS_MARKER = "Pictures used\n-------------\n"
 
 
@@ -121,11 +123,11 @@ def png_bytes(img):
 
 
 def ico_bytes(images):
-    """An ICO container: PNG for 256 px (Vista and later), 32 bpp DIB with AND mask below."""
+    """An ICO container: PNG entries from PNG_ENTRY_FROM px, 32 bpp DIBs with AND mask below."""
     blobs = []
     for img in images:
         n = img.width
-        if n >= 256:
+        if n >= PNG_ENTRY_FROM:
             blobs.append(png_bytes(img))
             continue
         flipped = img.transpose(Image.Transpose.FLIP_TOP_BOTTOM)
@@ -194,7 +196,7 @@ def credits_section(table_names, strip_sources, icon_sources):
             if how != usual:
                 lines.append(f"    except picture {index}: {how.replace('<name>', table_names[index])}")
     lines += ["", f"nimbrel.ico, from <name> = {ICON_NAME}:"]
-    lines += [f"  {size:3} px  {how}" + ("  (PNG entry)" if size >= 256 else "")
+    lines += [f"  {size:3} px  {how}" + ("  (PNG entry)" if size >= PNG_ENTRY_FROM else "")
               for size, how in zip(ICON_SIZES, icon_sources)]
     return "\n".join(lines) + "\n"
 

@@ -1,4 +1,5 @@
 #include "app/frmMain.h"
+#include "docking/Docking.h"
 
 namespace nimbrel {
 namespace {
@@ -57,6 +58,29 @@ void frmMain::PlaceBar() {
         window.SetHeight(bar.Height() + kMarginAcrossHorizontalBar);
         window.SetWidth(screen.Width());
     }
+}
+
+void frmMain::Form_DpiChanged() {
+    if (ended_ || cmdBar.empty())
+        return;
+    IMainWindow& window = platform_.window;
+    const IScreen& screen = platform_.screen;
+    CommandBar& bar = *cmdBar[0];
+    // Sizes only, in the order of the placement; moving happens once at the end, so a parked bar never
+    // flashes onto the screen.
+    if (BarSettings.ToolbarPosition == "LEFT" || BarSettings.ToolbarPosition == "RIGHT") {
+        window.SetHeight(screen.Height());
+        bar.SetWidth(kRequestedThickness);
+        window.SetWidth(bar.Width() + kMarginAcrossVerticalBar);
+    } else {
+        bar.SetHeight(kRequestedThickness);
+        window.SetHeight(bar.Height() + kMarginAcrossHorizontalBar);
+        window.SetWidth(screen.Width());
+    }
+    const Point place = BarShown ? DockedPlace(BarSettings.ToolbarPosition, screen.Width(), screen.Height(),
+                                               window.Width(), window.Height())
+                                 : kParkedPlace;
+    window.Move(place.left, place.top);
 }
 
 }  // namespace nimbrel

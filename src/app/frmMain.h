@@ -48,6 +48,9 @@ public:
     void Timer2_Timer();
     void cmdBar_ButtonClick(std::int16_t index, Button& button) override;
     void cmdBar_RequestNewInstance(std::int16_t index, CommandBar*& slot) override;
+    // The display's twips per pixel changed: the bar and the window get their twips sizes again at the new
+    // scale, and the window goes back to where it was, docked at its edge or parked.
+    void Form_DpiChanged();
 
     // Program-wide values.
     Settings BarSettings;

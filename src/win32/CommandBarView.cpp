@@ -1,12 +1,14 @@
 #include "win32/CommandBarView.h"
 
+#include <uxtheme.h>
+
 #include <algorithm>
 #include <cwchar>
 
-#include <uxtheme.h>
-
+#include "win32/Dpi.h"
 #include "win32/Strings.h"
 #include "win32/Units.h"
+#include "win32/WineQuirks.h"
 #include "win32/resource.h"
 
 namespace nimbrel::win32 {
@@ -14,54 +16,54 @@ namespace {
 
 constexpr int kFirstCommand = 1000;
 constexpr UINT_PTR kSubclassId = 1;
+// Lengths at 96 DPI, scaled for the display.
 constexpr int kSeparatorWidth = 8;
-constexpr LONG kArrowArea = 14;
-constexpr int kArrowDarkness = 60;
+constexpr int kPaddingX = 7;
+constexpr int kPaddingY = 6;
+// 8.25 pt in hundredths.
+constexpr int kFontPointsTimes100 = 825;
 
-constexpr COLORREF kGradientStart = RGB(252, 253, 255);
-constexpr COLORREF kGradientEnd = RGB(184, 204, 232);
-constexpr COLORREF kGradientHot = RGB(255, 226, 150);
-constexpr COLORREF kDarkBand = RGB(40, 43, 50);
-constexpr COLORREF kDarkText = RGB(235, 237, 242);
-constexpr COLORREF kDarkHot = RGB(78, 92, 120);
-constexpr COLORREF kDarkFrame = RGB(120, 140, 175);
-
-TRIVERTEX Vertex(LONG x, LONG y, COLORREF colour) {
-    TRIVERTEX vertex{};
-    vertex.x = x;
-    vertex.y = y;
-    vertex.Red = static_cast<COLOR16>(GetRValue(colour) << 8);
-    vertex.Green = static_cast<COLOR16>(GetGValue(colour) << 8);
-    vertex.Blue = static_cast<COLOR16>(GetBValue(colour) << 8);
-    vertex.Alpha = 0;
-    return vertex;
+int FontHeight(int dpi) {
+    return -::MulDiv(kFontPointsTimes100, dpi, 7200);
 }
 
 }  // namespace
 
-BarLook LookOfStyle(std::int32_t style) {
-    switch (style) {
-        case 0:
-            return BarLook::Classic;
-        case 2:
-            return BarLook::Gradient;
-        case 3:
-            return BarLook::Dark;
-        default:
-            return BarLook::Flat;
+UniqueFont CreateBarFont(int dpi) {
+    LOGFONTW wanted{};
+    wanted.lfHeight = FontHeight(dpi);
+    wanted.lfWeight = FW_NORMAL;
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    wanted.lfQuality = DEFAULT_QUALITY;
+    std::wcscpy(wanted.lfFaceName, L"Tahoma");
+    UniqueFont font(::CreateFontIndirectW(&wanted));
+    if (font) {
+        // The font mapper substitutes silently; ask which face it really chose.
+        WindowDc screen(nullptr);
+        wchar_t face[LF_FACESIZE] = {};
+        if (screen.get() != nullptr) {
+            SelectGuard select(screen.get(), font.get());
+            ::GetTextFaceW(screen.get(), LF_FACESIZE, face);
+        }
+        if (::lstrcmpiW(face, L"Tahoma") == 0)
+            return font;
     }
+    LOGFONTW message = MessageFont(dpi);
+    return UniqueFont(::CreateFontIndirectW(&message));
 }
 
 CommandBarView::CommandBarView(MainWindow& window,
                                BarViewFactory& factory,
                                ICommandBarViewEvents& events,
                                int controlId)
-    : window_(window), factory_(factory), events_(events), controlId_(controlId) {
+    : window_(window), factory_(factory), events_(events), controlId_(controlId), menus_(window) {
     window_.AddChild(*this);
 }
 
 CommandBarView::~CommandBarView() {
     window_.RemoveChild(*this);
+    if (toolbar_)
+        window_.SetFocusTarget(nullptr);
 }
 
 void CommandBarView::SetAlignment(int alignment) {
@@ -72,20 +74,18 @@ void CommandBarView::SetAlignment(int alignment) {
 void CommandBarView::SetDockSide(int side) {
     const bool wasVertical = Vertical();
     dockSide_ = side;
-    if (toolbar_ && wasVertical != Vertical()) {
-        CreateToolbar();
-        FillToolbar();
-    }
+    if (toolbar_ && wasVertical != Vertical())
+        Rebuild();
     Layout();
 }
 
 void CommandBarView::SetHeight(float twips) {
-    heightPixels_ = std::max(0, TwipsToPixels(twips, ScreenDpiY()));
+    heightTwips_ = twips;
     Layout();
 }
 
 void CommandBarView::SetWidth(float twips) {
-    widthPixels_ = std::max(0, TwipsToPixels(twips, ScreenDpiX()));
+    widthTwips_ = twips;
     Layout();
 }
 
@@ -94,90 +94,105 @@ float CommandBarView::Height() const {
     if ((alignment_ == 3 || alignment_ == 4) && window_.Handle() != nullptr) {
         RECT client{};
         ::GetClientRect(window_.Handle(), &client);
-        return PixelsToTwips(client.bottom, ScreenDpiY());
+        return PixelsToTwips(client.bottom, window_.DisplayDpi().y);
     }
-    return PixelsToTwips(heightPixels_, ScreenDpiY());
+    return PixelsToTwips(std::max(0, TwipsToPixels(heightTwips_, window_.DisplayDpi().y)), window_.DisplayDpi().y);
 }
 
 float CommandBarView::Width() const {
     if ((alignment_ == 1 || alignment_ == 2) && window_.Handle() != nullptr) {
         RECT client{};
         ::GetClientRect(window_.Handle(), &client);
-        return PixelsToTwips(client.right, ScreenDpiX());
+        return PixelsToTwips(client.right, window_.DisplayDpi().x);
     }
-    return PixelsToTwips(widthPixels_, ScreenDpiX());
+    return PixelsToTwips(std::max(0, TwipsToPixels(widthTwips_, window_.DisplayDpi().x)), window_.DisplayDpi().x);
 }
 
 void CommandBarView::SetImageList(int slot, std::shared_ptr<IImageList> images) {
-    auto strip = std::dynamic_pointer_cast<ImageStrip>(images);
-    const int index = slot == 0 ? 0 : 1;
-    images_[index] = std::move(strip);
-    if (!toolbar_)
-        return;
-    HIMAGELIST handle = images_[index] ? images_[index]->Handle() : nullptr;
-    ::SendMessageW(toolbar_.get(), index == 0 ? TB_SETIMAGELIST : TB_SETHOTIMAGELIST, 0,
-                   reinterpret_cast<LPARAM>(handle));
-    ::InvalidateRect(toolbar_.get(), nullptr, TRUE);
+    images_[slot == 0 ? 0 : 1] = std::dynamic_pointer_cast<Pictures>(images);
+    if (toolbar_)
+        Rebuild();
 }
 
 void CommandBarView::SetStyle(std::int32_t style) {
-    const BarLook before = Look();
+    const BarLook before = Drawn();
     style_ = style;
-    if (toolbar_ && before != Look()) {
-        // Flat or raised buttons are fixed when the control is created.
-        CreateToolbar();
-        FillToolbar();
-        Layout();
-    }
+    // Flat or raised buttons and the visual style are fixed when the control is made.
+    if (toolbar_ && before != Drawn())
+        Rebuild();
     ::InvalidateRect(window_.Handle(), nullptr, TRUE);
 }
 
 void CommandBarView::ShowButtons(const std::vector<ToolButtonView>& buttons) {
     buttons_ = buttons;
-    if (!toolbar_)
+    if (!toolbar_) {
+        highContrast_ = HighContrastOn();
         CreateToolbar();
+    }
     FillToolbar();
     Layout();
 }
 
-const ImageStrip* CommandBarView::Images() const {
-    if (images_[0])
-        return images_[0].get();
-    if (images_[1])
-        return images_[1].get();
-    return nullptr;
+Pictures* CommandBarView::Images() const {
+    for (const auto& images : images_) {
+        if (images)
+            return images.get();
+    }
+    return factory_.ProgramImages().get();
+}
+
+void CommandBarView::Rebuild() {
+    CreateToolbar();
+    FillToolbar();
+    Layout();
 }
 
 void CommandBarView::CreateToolbar() {
+    HWND focus = ::GetFocus();
+    const bool hadFocus = toolbar_ && focus == toolbar_.get();
     toolbar_.reset();
-    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | TBSTYLE_TOOLTIPS | CCS_NORESIZE | CCS_NODIVIDER | CCS_NOPARENTALIGN;
-    if (Look() != BarLook::Classic)
+    colours_ = ColoursOf(Drawn());
+    const int dpi = Dpi();
+    Pictures* images = Images();
+    pictureSize_ = PictureSizeFor(ScaleToDpi(kPictureSizes.front(), dpi));
+    HIMAGELIST list = images != nullptr ? images->List(pictureSize_) : nullptr;
+
+    // Every button carries its name as its text, shown as the tip and read by accessibility clients; the list
+    // style that mixed buttons need keeps the text hidden beside pictures-only buttons.
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | TBSTYLE_TOOLTIPS | TBSTYLE_LIST | TBSTYLE_TRANSPARENT | CCS_NORESIZE |
+                  CCS_NODIVIDER | CCS_NOPARENTALIGN;
+    if (Drawn() != BarLook::Classic)
         style |= TBSTYLE_FLAT;
-    // A vertical bar is a column of wrapped buttons; a horizontal one shows the category captions beside their
-    // pictures.
-    style |= Vertical() ? CCS_VERT : TBSTYLE_LIST;
+    if (Vertical())
+        style |= CCS_VERT;
     HWND toolbar =
-        ::CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr, style, 0, 0, 0, 0, window_.Handle(),
+        ::CreateWindowExW(0, TOOLBARCLASSNAMEW, kToolbarName, style, 0, 0, 0, 0, window_.Handle(),
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId_)), window_.Instance(), nullptr);
     if (toolbar == nullptr)
         return;
     toolbar_.reset(toolbar);
-    if (Look() == BarLook::Classic || Look() == BarLook::Dark) {
-        // These looks draw their own buttons and colours; a visual style would paint over them.
+    if (Drawn() == BarLook::Classic || Drawn() == BarLook::Dark) {
+        // Classic is the system's raised buttons and Dark its own colours: a visual style would draw neither.
         ::SetWindowTheme(toolbar, L"", L"");
     }
     ::SetWindowSubclass(toolbar, &CommandBarView::ToolbarSubclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
     ::SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    DWORD extended = TBSTYLE_EX_DRAWDDARROWS;
+    // A vertical bar has no room for arrows: its categories drop down from a plain-looking button.
+    DWORD extended = TBSTYLE_EX_MIXEDBUTTONS | TBSTYLE_EX_DOUBLEBUFFER;
     if (!Vertical())
-        extended |= TBSTYLE_EX_MIXEDBUTTONS;
+        extended |= TBSTYLE_EX_DRAWDDARROWS;
     ::SendMessageW(toolbar, TB_SETEXTENDEDSTYLE, 0, static_cast<LPARAM>(extended));
-    ::SendMessageW(toolbar, TB_SETBITMAPSIZE, 0, MAKELPARAM(kPictureSize, kPictureSize));
-    const ImageStrip* images = Images();
-    ::SendMessageW(toolbar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images ? images->Handle() : nullptr));
-    if (images_[1])
-        ::SendMessageW(toolbar, TB_SETHOTIMAGELIST, 0, reinterpret_cast<LPARAM>(images_[1]->Handle()));
+    ::SendMessageW(toolbar, TB_SETBITMAPSIZE, 0, MAKELPARAM(pictureSize_, pictureSize_));
+    ::SendMessageW(toolbar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(list));
+    ::SendMessageW(toolbar, TB_SETPADDING, 0, MAKELPARAM(ScaleToDpi(kPaddingX, dpi), ScaleToDpi(kPaddingY, dpi)));
+    font_ = CreateBarFont(dpi);
+    ::SendMessageW(toolbar, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    if (HWND tips = reinterpret_cast<HWND>(::SendMessageW(toolbar, TB_GETTOOLTIPS, 0, 0)))
+        ::SendMessageW(tips, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    window_.SetFocusTarget(toolbar);
     ::ShowWindow(toolbar, SW_SHOWNA);
+    if (hadFocus)
+        ::SetFocus(toolbar);
 }
 
 void CommandBarView::FillToolbar() {
@@ -188,12 +203,9 @@ void CommandBarView::FillToolbar() {
     while (::SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0) > 0)
         ::SendMessageW(toolbar, TB_DELETEBUTTON, 0, 0);
 
-    captions_.clear();
-    toolTips_.clear();
-    for (const ToolButtonView& button : buttons_) {
-        captions_.push_back(Utf8ToWide(button.caption));
-        toolTips_.push_back(Utf8ToWide(button.toolTip.empty() ? button.caption : button.toolTip));
-    }
+    names_.clear();
+    for (const ToolButtonView& button : buttons_)
+        names_.push_back(Utf8ToWide(button.toolTip.empty() ? button.caption : button.toolTip));
     std::vector<TBBUTTON> entries;
     entries.reserve(buttons_.size());
     for (std::size_t i = 0; i < buttons_.size(); ++i) {
@@ -205,20 +217,19 @@ void CommandBarView::FillToolbar() {
             entry.fsState |= TBSTATE_HIDDEN;
         if (Vertical())
             entry.fsState |= TBSTATE_WRAP;
-        entry.iString = -1;
         if (button.separator) {
-            entry.iBitmap = kSeparatorWidth;
+            entry.iBitmap = ScaleToDpi(kSeparatorWidth, Dpi());
             entry.fsStyle = BTNS_SEP;
+            entry.iString = -1;
         } else {
             entry.iBitmap = button.icon >= 0 ? button.icon : I_IMAGENONE;
             entry.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE;
-            if (!Vertical()) {
-                // Only the category buttons carry their caption on a horizontal bar; the others keep it as the
-                // fallback tip.
-                entry.iString = reinterpret_cast<INT_PTR>(captions_[i].c_str());
-                if (button.dropDown)
-                    entry.fsStyle |= BTNS_WHOLEDROPDOWN | BTNS_SHOWTEXT;
-            }
+            if (button.dropDown)
+                entry.fsStyle |= static_cast<BYTE>(Vertical() ? BTNS_DROPDOWN : BTNS_WHOLEDROPDOWN);
+            // A caption shows beside the picture; a name alone stays hidden and becomes the tip.
+            if (!button.caption.empty())
+                entry.fsStyle |= BTNS_SHOWTEXT;
+            entry.iString = reinterpret_cast<INT_PTR>(names_[i].c_str());
         }
         entries.push_back(entry);
     }
@@ -226,41 +237,101 @@ void CommandBarView::FillToolbar() {
         ::SendMessageW(toolbar, TB_ADDBUTTONSW, entries.size(), reinterpret_cast<LPARAM>(entries.data()));
     ::SendMessageW(toolbar, TB_AUTOSIZE, 0, 0);
     ::SendMessageW(toolbar, WM_SETREDRAW, TRUE, 0);
+    MeasureArrow();
     ::InvalidateRect(toolbar, nullptr, TRUE);
+}
+
+void CommandBarView::MeasureArrow() {
+    // The control does not tell how wide it draws a drop-down arrow; a category button is exactly that much
+    // wider than a plain one with a picture of the same size.
+    arrowWidth_ = 0;
+    std::optional<LONG> plain;
+    std::optional<LONG> category;
+    for (std::size_t i = 0; i < buttons_.size(); ++i) {
+        if (buttons_[i].separator || !buttons_[i].visible || !buttons_[i].caption.empty())
+            continue;
+        std::optional<LONG>& width = buttons_[i].dropDown ? category : plain;
+        if (width)
+            continue;
+        RECT rc{};
+        if (::SendMessageW(toolbar_.get(), TB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&rc)))
+            width = rc.right - rc.left;
+    }
+    if (plain && category && !Vertical())
+        arrowWidth_ = std::max(0L, *category - *plain);
+}
+
+RECT CommandBarView::BandRect() const {
+    RECT client{};
+    ::GetClientRect(window_.Handle(), &client);
+    const int width = std::max(0, TwipsToPixels(widthTwips_, window_.DisplayDpi().x));
+    const int height = std::max(0, TwipsToPixels(heightTwips_, window_.DisplayDpi().y));
+    switch (alignment_) {
+        case 1:  // top
+            return {0, 0, client.right, height};
+        case 2:  // bottom
+            return {0, client.bottom - height, client.right, client.bottom};
+        case 3:  // left
+            return {0, 0, width, client.bottom};
+        case 4:  // right
+            return {client.right - width, 0, client.right, client.bottom};
+        default:
+            return {0, 0, width, height};
+    }
 }
 
 void CommandBarView::Layout() {
     if (!toolbar_ || window_.Handle() == nullptr)
         return;
-    RECT client{};
-    ::GetClientRect(window_.Handle(), &client);
-    int x = 0;
-    int y = 0;
-    int width = widthPixels_;
-    int height = heightPixels_;
-    switch (alignment_) {
-        case 1:  // top
-            width = client.right;
-            break;
-        case 2:  // bottom
-            width = client.right;
-            y = client.bottom - height;
-            break;
-        case 3:  // left
-            height = client.bottom;
-            break;
-        case 4:  // right
-            height = client.bottom;
-            x = client.right - width;
-            break;
-        default:
-            break;
+    HWND toolbar = toolbar_.get();
+    const RECT band = BandRect();
+    RECT place = band;
+    ::SetWindowPos(toolbar, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    // The buttons sit in the middle of the band's thickness: move the control across by what its first button
+    // is off the middle.
+    for (std::size_t i = 0; i < buttons_.size(); ++i) {
+        RECT rc{};
+        if (buttons_[i].separator || !buttons_[i].visible ||
+            !::SendMessageW(toolbar, TB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&rc)))
+            continue;
+        if (Vertical()) {
+            const LONG shift = (band.right - band.left - (rc.right - rc.left)) / 2 - rc.left;
+            place.left += shift;
+            place.right = std::max(place.right, place.left + rc.right);
+        } else {
+            const LONG shift = (band.bottom - band.top - (rc.bottom - rc.top)) / 2 - rc.top;
+            place.top += shift;
+            place.bottom = std::max(place.bottom, place.top + rc.bottom);
+        }
+        break;
     }
-    ::SetWindowPos(toolbar_.get(), nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(toolbar, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CommandBarView::OnParentSize(int, int) {
     Layout();
+}
+
+void CommandBarView::OnParentDpiChanged() {
+    if (toolbar_)
+        Rebuild();
+}
+
+void CommandBarView::OnParentColoursChanged() {
+    if (!toolbar_)
+        return;
+    const BarLook before = Drawn();
+    highContrast_ = HighContrastOn();
+    if (before != Drawn()) {
+        Rebuild();
+    } else {
+        // Common controls learn of new system colours only from their parent.
+        ::SendMessageW(toolbar_.get(), WM_SYSCOLORCHANGE, 0, 0);
+    }
+    ::InvalidateRect(window_.Handle(), nullptr, TRUE);
+    ::InvalidateRect(toolbar_.get(), nullptr, TRUE);
 }
 
 std::optional<std::size_t> CommandBarView::ButtonOfCommand(int command) const {
@@ -282,316 +353,159 @@ PopupAnchor CommandBarView::AnchorOf(const RECT& buttonInToolbar) const {
     return anchor;
 }
 
+void CommandBarView::SetTipsActive(bool active) const {
+    HWND tips = reinterpret_cast<HWND>(::SendMessageW(toolbar_.get(), TB_GETTOOLTIPS, 0, 0));
+    if (tips == nullptr)
+        return;
+    ::SendMessageW(tips, TTM_ACTIVATE, active ? TRUE : FALSE, 0);
+    if (!active && TipTimerOutlivesDeactivation()) {
+        MSG away{};
+        away.hwnd = toolbar_.get();
+        away.message = WM_MOUSEMOVE;
+        away.lParam = MAKELPARAM(-1, -1);
+        ::SendMessageW(tips, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&away));
+    }
+}
+
+void CommandBarView::OpenDropDown(std::size_t position, const RECT& button) {
+    // A tip that the pointer armed just before the click would otherwise appear over the menu.
+    SetTipsActive(false);
+    const std::string key = buttons_[position].key;
+    events_.OnDropDownPressed(key, AnchorOf(button));
+    SetTipsActive(true);
+}
+
+void CommandBarView::Press(std::size_t position) {
+    if (!Pressable(position))
+        return;
+    if (!buttons_[position].dropDown) {
+        events_.OnButtonPressed(buttons_[position].key);
+        return;
+    }
+    const int command = kFirstCommand + static_cast<int>(position);
+    RECT rc{};
+    ::SendMessageW(toolbar_.get(), TB_GETRECT, static_cast<WPARAM>(command), reinterpret_cast<LPARAM>(&rc));
+    // Pressed while its menu is open, as a click shows it.
+    ::SendMessageW(toolbar_.get(), TB_PRESSBUTTON, static_cast<WPARAM>(command), TRUE);
+    OpenDropDown(position, rc);
+    if (toolbar_)
+        ::SendMessageW(toolbar_.get(), TB_PRESSBUTTON, static_cast<WPARAM>(command), FALSE);
+}
+
 bool CommandBarView::OnParentCommand(int id, HWND control) {
     if (!toolbar_ || control != toolbar_.get())
         return false;
-    const std::optional<std::size_t> index = ButtonOfCommand(id);
-    if (!index)
-        return true;
-    const ToolButtonView button = buttons_[*index];
-    if (button.dropDown) {
-        // A vertical bar has no room for drop-down arrows: its category buttons open their menu on a plain press.
-        if (HWND tips = reinterpret_cast<HWND>(::SendMessageW(toolbar_.get(), TB_GETTOOLTIPS, 0, 0)))
-            ::SendMessageW(tips, TTM_POP, 0, 0);
-        RECT rc{};
-        ::SendMessageW(toolbar_.get(), TB_GETRECT, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&rc));
-        events_.OnDropDownPressed(button.key, AnchorOf(rc));
-    } else {
-        events_.OnButtonPressed(button.key);
+    if (const std::optional<std::size_t> index = ButtonOfCommand(id)) {
+        if (buttons_[*index].dropDown) {
+            RECT rc{};
+            ::SendMessageW(toolbar_.get(), TB_GETRECT, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&rc));
+            OpenDropDown(*index, rc);
+        } else {
+            events_.OnButtonPressed(buttons_[*index].key);
+        }
     }
     return true;
 }
 
 std::optional<LRESULT> CommandBarView::OnParentNotify(NMHDR& header) {
-    if (!toolbar_)
-        return std::nullopt;
-    HWND toolbar = toolbar_.get();
-    HWND tips = reinterpret_cast<HWND>(::SendMessageW(toolbar, TB_GETTOOLTIPS, 0, 0));
-    if (header.hwndFrom == tips && tips != nullptr && header.code == TTN_GETDISPINFOW) {
-        auto& info = reinterpret_cast<NMTTDISPINFOW&>(header);
-        if (const auto index = ButtonOfCommand(static_cast<int>(header.idFrom)))
-            info.lpszText = toolTips_[*index].data();
-        return 0;
-    }
-    if (header.hwndFrom != toolbar)
+    if (!toolbar_ || header.hwndFrom != toolbar_.get())
         return std::nullopt;
     switch (header.code) {
         case TBN_DROPDOWN: {
             auto& notice = reinterpret_cast<NMTOOLBARW&>(header);
-            if (const auto index = ButtonOfCommand(notice.iItem)) {
-                // The button's tip would otherwise stay over the menu.
-                if (tips != nullptr)
-                    ::SendMessageW(tips, TTM_POP, 0, 0);
-                const std::string key = buttons_[*index].key;
-                events_.OnDropDownPressed(key, AnchorOf(notice.rcButton));
-            }
+            if (const auto index = ButtonOfCommand(notice.iItem))
+                OpenDropDown(*index, notice.rcButton);
             return TBDDRET_DEFAULT;
         }
-        case TBN_GETINFOTIPW: {
-            auto& tip = reinterpret_cast<NMTBGETINFOTIPW&>(header);
-            const auto index = ButtonOfCommand(tip.iItem);
-            if (index && tip.pszText != nullptr && tip.cchTextMax > 0) {
-                const std::wstring& text = toolTips_[*index];
-                const std::size_t count = std::min(text.size(), static_cast<std::size_t>(tip.cchTextMax - 1));
-                std::wmemcpy(tip.pszText, text.data(), count);
-                tip.pszText[count] = L'\0';
-            }
-            return 0;
+        case NM_CUSTOMDRAW: {
+            ToolbarPaint paint;
+            paint.colours = &colours_;
+            paint.arrowWidth = arrowWidth_;
+            paint.dpi = Dpi();
+            return ToolbarCustomDraw(reinterpret_cast<NMTBCUSTOMDRAW&>(header), paint);
         }
-        case NM_CUSTOMDRAW:
-            return OnCustomDraw(reinterpret_cast<NMTBCUSTOMDRAW&>(header));
         default:
             return 0;
     }
-}
-
-LRESULT CommandBarView::OnCustomDraw(NMTBCUSTOMDRAW& draw) const {
-    const BarLook look = Look();
-    if (look != BarLook::Gradient && look != BarLook::Dark)
-        return CDRF_DODEFAULT;
-    switch (draw.nmcd.dwDrawStage) {
-        case CDDS_PREPAINT:
-            return CDRF_NOTIFYITEMDRAW;
-        case CDDS_ITEMPREPAINT:
-            if (look == BarLook::Dark) {
-                draw.clrText = kDarkText;
-                draw.clrHighlightHotTrack = kDarkHot;
-            } else {
-                draw.clrHighlightHotTrack = kGradientHot;
-            }
-            return CDRF_NEWFONT | TBCDRF_HILITEHOTTRACK;
-        default:
-            return CDRF_DODEFAULT;
-    }
-}
-
-void CommandBarView::PaintOverlay(HWND toolbar) const {
-    const BarLook look = Look();
-    if (look != BarLook::Classic && look != BarLook::Dark)
-        return;
-    WindowDc dc(toolbar);
-    if (dc.get() == nullptr)
-        return;
-    const int count = static_cast<int>(::SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0));
-    const int hot = static_cast<int>(::SendMessageW(toolbar, TB_GETHOTITEM, 0, 0));
-    for (int position = 0; position < count; ++position) {
-        TBBUTTON entry{};
-        RECT rc{};
-        if (!::SendMessageW(toolbar, TB_GETBUTTON, static_cast<WPARAM>(position), reinterpret_cast<LPARAM>(&entry)) ||
-            (entry.fsStyle & BTNS_SEP) != 0 || (entry.fsState & TBSTATE_HIDDEN) != 0 ||
-            !::SendMessageW(toolbar, TB_GETITEMRECT, static_cast<WPARAM>(position), reinterpret_cast<LPARAM>(&rc)))
-            continue;
-        if (look == BarLook::Classic) {
-            // Raised buttons, sunk while pressed, whatever the visual style would draw.
-            const bool pressed = (entry.fsState & (TBSTATE_PRESSED | TBSTATE_CHECKED)) != 0;
-            ::DrawEdge(dc.get(), &rc, pressed ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
-            continue;
-        }
-        const auto index = ButtonOfCommand(entry.idCommand);
-        if (position == hot && index)
-            PaintDarkHotButton(dc.get(), rc, buttons_[*index]);
-        if (!index || !buttons_[*index].dropDown || Vertical())
-            continue;
-        // The control draws drop-down arrows in the system's text colour, black on the dark band: repaint those
-        // pixels in the light caption colour.
-        for (LONG y = rc.top; y < rc.bottom; ++y) {
-            for (LONG x = std::max(rc.left, rc.right - kArrowArea); x < rc.right; ++x) {
-                const COLORREF pixel = ::GetPixel(dc.get(), x, y);
-                if (pixel != CLR_INVALID && GetRValue(pixel) + GetGValue(pixel) + GetBValue(pixel) < kArrowDarkness)
-                    ::SetPixel(dc.get(), x, y, kDarkText);
-            }
-        }
-    }
-}
-
-void CommandBarView::PaintDarkHotButton(HDC dc, const RECT& rc, const ToolButtonView& button) const {
-    // The system's highlight is a white box that would swallow the light pictures: draw the button anew.
-    UniqueBrush fill(::CreateSolidBrush(kDarkHot));
-    UniqueBrush frame(::CreateSolidBrush(kDarkFrame));
-    ::FillRect(dc, &rc, fill.get());
-    ::FrameRect(dc, &rc, frame.get());
-    const bool arrow = button.dropDown && !Vertical();
-    const LONG pictureWidth = rc.right - rc.left - (arrow ? kArrowArea : 0);
-    if (const ImageStrip* images = Images())
-        images->Draw(button.icon, dc, static_cast<int>(rc.left + std::max(0L, (pictureWidth - kPictureSize) / 2)),
-                     static_cast<int>(rc.top + std::max(0L, (rc.bottom - rc.top - kPictureSize) / 2)), false);
-    if (!arrow)
-        return;
-    UniqueBrush text(::CreateSolidBrush(kDarkText));
-    const LONG middle = rc.right - kArrowArea / 2;
-    const LONG top = rc.top + (rc.bottom - rc.top) / 2 - 1;
-    for (LONG row = 0; row < 3; ++row) {
-        const RECT line = {middle - 2 + row, top + row, middle + 3 - row, top + row + 1};
-        ::FillRect(dc, &line, text.get());
-    }
-}
-
-void CommandBarView::PaintBand(HDC dc, const RECT& rc) const {
-    if (Look() == BarLook::Dark) {
-        UniqueBrush brush(::CreateSolidBrush(kDarkBand));
-        ::FillRect(dc, &rc, brush.get());
-        return;
-    }
-    // The gradient runs across the bar: top to bottom on a horizontal bar, left to right on a vertical one.
-    TRIVERTEX vertices[2] = {Vertex(rc.left, rc.top, kGradientStart), Vertex(rc.right, rc.bottom, kGradientEnd)};
-    GRADIENT_RECT span{0, 1};
-    ::GdiGradientFill(dc, vertices, 2, &span, 1, Vertical() ? GRADIENT_FILL_RECT_H : GRADIENT_FILL_RECT_V);
 }
 
 bool CommandBarView::OnParentEraseBackground(HDC dc, const RECT& client) {
-    if (!toolbar_ || (Look() != BarLook::Gradient && Look() != BarLook::Dark))
+    if (!toolbar_ || !colours_.paintsBand)
         return false;
-    PaintBand(dc, client);
+    PaintBand(dc, client, colours_, Vertical());
+    return true;
+}
+
+bool CommandBarView::Pressable(std::size_t position) const {
+    return position < buttons_.size() && !buttons_[position].separator && buttons_[position].visible;
+}
+
+void CommandBarView::MoveHot(int step) {
+    const int count = static_cast<int>(buttons_.size());
+    if (count == 0)
+        return;
+    const int hot = static_cast<int>(::SendMessageW(toolbar_.get(), TB_GETHOTITEM, 0, 0));
+    // From no hot button, forward starts at the first and backward at the last.
+    int position = hot >= 0 && hot < count ? hot : (step > 0 ? -1 : count);
+    for (int tries = 0; tries < count; ++tries) {
+        position = (position + step + count) % count;
+        if (Pressable(static_cast<std::size_t>(position))) {
+            ::SendMessageW(toolbar_.get(), TB_SETHOTITEM, static_cast<WPARAM>(position), 0);
+            return;
+        }
+    }
+}
+
+bool CommandBarView::OnToolbarKey(WPARAM key) {
+    const int count = static_cast<int>(buttons_.size());
+    const int hot = static_cast<int>(::SendMessageW(toolbar_.get(), TB_GETHOTITEM, 0, 0));
+    const bool onCategory = hot >= 0 && hot < count && buttons_[static_cast<std::size_t>(hot)].dropDown;
+    const WPARAM next = Vertical() ? VK_DOWN : VK_RIGHT;
+    const WPARAM previous = Vertical() ? VK_UP : VK_LEFT;
+    // The key that opens a menu points the way it opens: across the bar, away from the edge.
+    WPARAM opener = VK_DOWN;
+    if (dockSide_ == 1)
+        opener = VK_RIGHT;
+    else if (dockSide_ == 2)
+        opener = VK_LEFT;
+    if (key == next) {
+        MoveHot(1);
+    } else if (key == previous) {
+        MoveHot(-1);
+    } else if (key == VK_HOME || key == VK_END) {
+        ::SendMessageW(toolbar_.get(), TB_SETHOTITEM, static_cast<WPARAM>(-1), 0);
+        MoveHot(key == VK_HOME ? 1 : -1);
+    } else if (key == VK_RETURN || key == VK_SPACE ||
+               (onCategory && (key == opener || (dockSide_ == 3 && key == VK_UP)))) {
+        if (hot >= 0)
+            Press(static_cast<std::size_t>(hot));
+    } else {
+        return false;
+    }
     return true;
 }
 
 LRESULT CALLBACK
 CommandBarView::ToolbarSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+    auto* self = reinterpret_cast<CommandBarView*>(data);
     try {
-        auto* self = reinterpret_cast<CommandBarView*>(data);
-        if (message == WM_ERASEBKGND && self != nullptr &&
-            (self->Look() == BarLook::Gradient || self->Look() == BarLook::Dark)) {
-            RECT rc{};
-            ::GetClientRect(hwnd, &rc);
-            self->PaintBand(reinterpret_cast<HDC>(wParam), rc);
-            return 1;
-        }
-        if (message == WM_PAINT && self != nullptr) {
+        if (self != nullptr && message == WM_KEYDOWN && self->OnToolbarKey(wParam))
+            return 0;
+        if (self != nullptr && message == WM_SETFOCUS) {
             const LRESULT result = ::DefSubclassProc(hwnd, message, wParam, lParam);
-            self->PaintOverlay(hwnd);
+            // Focus alone makes no button hot; the first arrow key does.
+            ::SendMessageW(hwnd, TB_SETHOTITEM, static_cast<WPARAM>(-1), 0);
             return result;
         }
     } catch (...) {
+        // Nothing may unwind through the system's message dispatch.
     }
     return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
-LRESULT CALLBACK CommandBarView::MenuOwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<CommandBarView*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    try {
-        if (self != nullptr && message == WM_MEASUREITEM &&
-            self->OnParentMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)))
-            return TRUE;
-        if (self != nullptr && message == WM_DRAWITEM &&
-            self->OnParentDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)))
-            return TRUE;
-    } catch (...) {
-    }
-    return ::DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-HWND CommandBarView::MenuOwner() {
-    if (!menuOwner_) {
-        static constexpr const wchar_t* kClass = L"NimbrelMenuOwner";
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = MenuOwnerProc;
-        wc.hInstance = window_.Instance();
-        wc.lpszClassName = kClass;
-        if (::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS) {
-            menuOwner_.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                               window_.Instance(), this));
-        }
-    }
-    return menuOwner_ ? menuOwner_.get() : window_.Handle();
-}
-
 std::optional<std::size_t> CommandBarView::TrackPopup(const std::vector<MenuItemView>& items,
                                                       const PopupAnchor& anchor) {
-    HWND owner = MenuOwner();
-    if (items.empty() || owner == nullptr)
-        return std::nullopt;
-    UniqueMenu menu(::CreatePopupMenu());
-    if (!menu)
-        return std::nullopt;
-    const ImageStrip* images = Images();
-    std::shared_ptr<ImageStrip> programImages;
-    if (images == nullptr) {
-        programImages = factory_.ProgramImages();
-        images = programImages.get();
-    }
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        std::wstring caption = Utf8ToWide(items[i].caption);
-        MENUITEMINFOW info{};
-        info.cbSize = sizeof(info);
-        info.fMask = MIIM_ID | MIIM_STRING | MIIM_STATE | MIIM_FTYPE;
-        info.fType = MFT_STRING;
-        info.fState = items[i].enabled ? MFS_ENABLED : MFS_GRAYED;
-        info.wID = static_cast<UINT>(i + 1);
-        info.dwTypeData = caption.data();
-        if (images != nullptr && items[i].icon >= 0 && items[i].icon < images->Count()) {
-            // Drawn by hand: a menu bitmap given directly loses its alpha channel on some systems.
-            info.fMask |= MIIM_BITMAP | MIIM_DATA;
-            info.hbmpItem = HBMMENU_CALLBACK;
-            info.dwItemData = static_cast<ULONG_PTR>(items[i].icon);
-        }
-        ::InsertMenuItemW(menu.get(), static_cast<UINT>(i), TRUE, &info);
-    }
-
-    UINT flags = TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTBUTTON;
-    int x = anchor.left;
-    int y = anchor.bottom;
-    switch (anchor.dockSide) {
-        case 1:  // left edge: open to the right of the button
-            flags |= TPM_LEFTALIGN | TPM_TOPALIGN | TPM_HORIZONTAL;
-            x = anchor.right;
-            y = anchor.top;
-            break;
-        case 2:  // right edge: open to the left
-            flags |= TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_HORIZONTAL;
-            x = anchor.left;
-            y = anchor.top;
-            break;
-        case 3:  // bottom edge: open above
-            flags |= TPM_LEFTALIGN | TPM_BOTTOMALIGN | TPM_VERTICAL;
-            y = anchor.top;
-            break;
-        default:  // top edge: open below
-            flags |= TPM_LEFTALIGN | TPM_TOPALIGN | TPM_VERTICAL;
-            break;
-    }
-    TPMPARAMS params{};
-    params.cbSize = sizeof(params);
-    params.rcExclude = {anchor.left, anchor.top, anchor.right, anchor.bottom};
-
-    ::SetForegroundWindow(window_.Handle());
-    trackedMenu_ = menu.get();
-    trackedImages_ = images;
-    BOOL chosen = FALSE;
-    {
-        MainWindow::MenuScope open(window_);
-        chosen = ::TrackPopupMenuEx(menu.get(), flags, x, y, owner, &params);
-    }
-    trackedMenu_ = nullptr;
-    trackedImages_ = nullptr;
-    // Lets the menu's owner see one more message, so that the next popup opens at the first click.
-    ::PostMessageW(owner, WM_NULL, 0, 0);
-    if (chosen <= 0 || static_cast<std::size_t>(chosen) > items.size())
-        return std::nullopt;
-    return static_cast<std::size_t>(chosen - 1);
-}
-
-bool CommandBarView::OnParentMeasureItem(MEASUREITEMSTRUCT& item) {
-    if (item.CtlType != ODT_MENU || trackedMenu_ == nullptr)
-        return false;
-    item.itemWidth = kPictureSize + 2;  // a pixel of air on either side of the picture
-    item.itemHeight = kPictureSize;
-    return true;
-}
-
-bool CommandBarView::OnParentDrawItem(const DRAWITEMSTRUCT& item) {
-    if (item.CtlType != ODT_MENU || trackedMenu_ == nullptr || reinterpret_cast<HMENU>(item.hwndItem) != trackedMenu_ ||
-        trackedImages_ == nullptr)
-        return false;
-    const int x = item.rcItem.left + 1;
-    const int y = item.rcItem.top + std::max(0L, (item.rcItem.bottom - item.rcItem.top - kPictureSize) / 2);
-    const bool greyed = (item.itemState & (ODS_GRAYED | ODS_DISABLED)) != 0;
-    trackedImages_->Draw(static_cast<int>(item.itemData), item.hDC, x, y, greyed);
-    return true;
+    return menus_.Track(items, anchor, Images());
 }
 
 std::unique_ptr<ICommandBarView> BarViewFactory::CreateBarView(ICommandBarViewEvents& events) {
@@ -599,7 +513,7 @@ std::unique_ptr<ICommandBarView> BarViewFactory::CreateBarView(ICommandBarViewEv
 }
 
 std::shared_ptr<IImageList> BarViewFactory::LoadImageList() {
-    std::shared_ptr<ImageStrip> images = LoadImageStrip(resources_, IDR_TOOLBAR_STRIP);
+    auto images = std::make_shared<Pictures>(resources_);
     programImages_ = images;
     return images;
 }

@@ -1,5 +1,5 @@
-// The command-bar component's drawn side: a toolbar common control on the main window, and popup menus
-// for the drop-downs.
+// The command-bar component's drawn side: a toolbar common control on the main window, sized and drawn for
+// the DPI of the window's display, and popup menus for the drop-downs.
 #pragma once
 
 #include <windows.h>
@@ -12,25 +12,20 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "win32/BarLooks.h"
 #include "win32/Handles.h"
-#include "win32/ImageStrip.h"
 #include "win32/MainWindow.h"
+#include "win32/Pictures.h"
+#include "win32/PopupMenus.h"
 
 namespace nimbrel::win32 {
 
 class BarViewFactory;
 
-// The four looks of the style number:
-//   0 Classic   raised 3-D buttons (a non-flat toolbar) on the system face colour.
-//   1 Flat      flat buttons that light up under the pointer, on the system face colour (the default look).
-//   2 Gradient  flat buttons over a light blue gradient band running across the bar.
-//   3 Dark      flat buttons over a charcoal band, light captions, a blue-grey highlight under the pointer.
-// Any other number looks like Flat.
-enum class BarLook { Classic, Flat, Gradient, Dark };
-BarLook LookOfStyle(std::int32_t style);
-
 class CommandBarView final : public ICommandBarView, private IChildListener {
 public:
+    static constexpr const wchar_t* kToolbarName = L"Nimbrel";
+
     CommandBarView(MainWindow& window, BarViewFactory& factory, ICommandBarViewEvents& events, int controlId);
     CommandBarView(const CommandBarView&) = delete;
     CommandBarView& operator=(const CommandBarView&) = delete;
@@ -48,34 +43,37 @@ public:
     std::optional<std::size_t> TrackPopup(const std::vector<MenuItemView>& items, const PopupAnchor& anchor) override;
 
     HWND Toolbar() const { return toolbar_.get(); }
+    // The size of the pictures the toolbar draws now.
+    int PictureSize() const { return pictureSize_; }
 
 private:
     void OnParentSize(int clientWidth, int clientHeight) override;
     bool OnParentCommand(int id, HWND control) override;
     std::optional<LRESULT> OnParentNotify(NMHDR& header) override;
-    bool OnParentMeasureItem(MEASUREITEMSTRUCT& item) override;
-    bool OnParentDrawItem(const DRAWITEMSTRUCT& item) override;
     bool OnParentEraseBackground(HDC dc, const RECT& client) override;
-
-    static LRESULT CALLBACK MenuOwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    // The hidden window that owns the popup menus. A menu owned by the main window closes when a
-    // pointer-watch tick parks that window under it; this owner never moves.
-    HWND MenuOwner();
+    void OnParentDpiChanged() override;
+    void OnParentColoursChanged() override;
 
     static LRESULT CALLBACK
     ToolbarSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
+    // True when the key was the bar's.
+    bool OnToolbarKey(WPARAM key);
 
     bool Vertical() const { return dockSide_ == 1 || dockSide_ == 2; }
-    BarLook Look() const { return LookOfStyle(style_); }
-    const ImageStrip* Images() const;
+    BarLook Drawn() const { return DrawnLook(LookOfStyle(style_), highContrast_); }
+    int Dpi() const { return window_.DisplayDpi().y; }
+    Pictures* Images() const;
+    void Rebuild();
     void CreateToolbar();
     void FillToolbar();
+    void MeasureArrow();
     void Layout();
-    void PaintBand(HDC dc, const RECT& rc) const;
-    LRESULT OnCustomDraw(NMTBCUSTOMDRAW& draw) const;
-    // Draws what the control itself cannot: raised edges for Classic, light drop-down arrows for Dark.
-    void PaintOverlay(HWND toolbar) const;
-    void PaintDarkHotButton(HDC dc, const RECT& rc, const ToolButtonView& button) const;
+    RECT BandRect() const;
+    bool Pressable(std::size_t position) const;
+    void MoveHot(int step);
+    void Press(std::size_t position);
+    void OpenDropDown(std::size_t position, const RECT& button);
+    void SetTipsActive(bool active) const;
     std::optional<std::size_t> ButtonOfCommand(int command) const;
     PopupAnchor AnchorOf(const RECT& buttonInToolbar) const;
 
@@ -85,19 +83,19 @@ private:
     int controlId_;
     int alignment_ = 0;
     int dockSide_ = 0;
-    int heightPixels_ = 0;
-    int widthPixels_ = 0;
+    float heightTwips_ = 0;
+    float widthTwips_ = 0;
     std::int32_t style_ = 0;
-    std::shared_ptr<ImageStrip> images_[2];
+    bool highContrast_ = false;
+    LookColours colours_;
+    std::shared_ptr<Pictures> images_[2];
     std::vector<ToolButtonView> buttons_;
-    std::vector<std::wstring> captions_;
-    std::vector<std::wstring> toolTips_;
+    std::vector<std::wstring> names_;
+    UniqueFont font_;
     UniqueWindow toolbar_;
-    UniqueWindow menuOwner_;
-    bool shown_ = false;
-    // The menu that TrackPopup has open, and the pictures that its entries draw.
-    HMENU trackedMenu_ = nullptr;
-    const ImageStrip* trackedImages_ = nullptr;
+    int pictureSize_ = 0;
+    int arrowWidth_ = 0;
+    PopupMenus menus_;
 };
 
 class BarViewFactory final : public IBarViewFactory {
@@ -108,13 +106,17 @@ public:
     std::shared_ptr<IImageList> LoadImageList() override;
 
     // The pictures of the program, for an instance that was given none (the drop-down instance).
-    std::shared_ptr<ImageStrip> ProgramImages() const { return programImages_.lock(); }
+    std::shared_ptr<Pictures> ProgramImages() const { return programImages_.lock(); }
 
 private:
     MainWindow& window_;
     HINSTANCE resources_;
     int nextControlId_ = 100;
-    std::weak_ptr<ImageStrip> programImages_;
+    std::weak_ptr<Pictures> programImages_;
 };
+
+// The font of the bar and its tips: Tahoma 8.25 pt regular at dpi, or the system's message font where Tahoma
+// is missing.
+UniqueFont CreateBarFont(int dpi);
 
 }  // namespace nimbrel::win32

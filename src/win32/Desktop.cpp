@@ -24,19 +24,19 @@ void Dispatch(MSG& msg) {
 }  // namespace
 
 float Screen::Width() const {
-    return PixelsToTwips(::GetSystemMetrics(SM_CXSCREEN), ScreenDpiX());
+    return PixelsToTwips(::GetSystemMetrics(SM_CXSCREEN), window_.DisplayDpi().x);
 }
 
 float Screen::Height() const {
-    return PixelsToTwips(::GetSystemMetrics(SM_CYSCREEN), ScreenDpiY());
+    return PixelsToTwips(::GetSystemMetrics(SM_CYSCREEN), window_.DisplayDpi().y);
 }
 
 float Screen::TwipsPerPixelX() const {
-    return TwipsPerPixel(ScreenDpiX());
+    return TwipsPerPixel(window_.DisplayDpi().x);
 }
 
 float Screen::TwipsPerPixelY() const {
-    return TwipsPerPixel(ScreenDpiY());
+    return TwipsPerPixel(window_.DisplayDpi().y);
 }
 
 bool Pointer::GetCursorPos(std::int32_t& x, std::int32_t& y) {

@@ -7,12 +7,17 @@ namespace nimbrel::win32 {
 
 class MainWindow;
 
+// The primary screen, measured in the twips of the main window's display.
 class Screen final : public IScreen {
 public:
+    explicit Screen(const MainWindow& window) : window_(window) {}
     float Width() const override;
     float Height() const override;
     float TwipsPerPixelX() const override;
     float TwipsPerPixelY() const override;
+
+private:
+    const MainWindow& window_;
 };
 
 class Pointer final : public IPointer {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "win32/Units.h"
+#include "win32/WindowClass.h"
 
 namespace nimbrel::win32 {
 namespace {
@@ -13,27 +14,18 @@ constexpr DWORD kWindowStyle = WS_POPUP | WS_BORDER | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = WS_EX_TOOLWINDOW;
 constexpr UINT kKeepZOrder = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
 
-bool RegisterWindowClass(HINSTANCE instance, WNDPROC proc) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = instance;
-    wc.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
-    wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    wc.lpszClassName = MainWindow::kClassName;
-    return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {
-    if (!RegisterWindowClass(instance, &MainWindow::WindowProc))
+    if (!RegisterWindowClass(instance, kClassName, &MainWindow::WindowProc, CS_HREDRAW | CS_VREDRAW,
+                             reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)),
+                             ::LoadIconW(instance, MAKEINTRESOURCEW(1))))
         return;
     // The core sizes and places the window before it shows it; until then it stays hidden.
     ::CreateWindowExW(kWindowExStyle, kClassName, kTitle, kWindowStyle, 0, 0, 300, 30, nullptr, nullptr, instance,
                       this);
+    if (hwnd_ != nullptr)
+        dpi_ = DpiOfWindow(hwnd_);
 }
 
 MainWindow::~MainWindow() {
@@ -55,15 +47,9 @@ void MainWindow::RemoveChild(IChildListener& child) {
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    MainWindow* self = nullptr;
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        self = static_cast<MainWindow*>(create->lpCreateParams);
+    MainWindow* self = WindowObject<MainWindow>(hwnd, message, lParam);
+    if (self != nullptr && message == WM_NCCREATE)
         self->hwnd_ = hwnd;
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    }
     if (self == nullptr)
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
     LRESULT result = 0;
@@ -73,10 +59,8 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
         // Nothing may unwind through the system's message dispatch.
         result = 0;
     }
-    if (message == WM_NCDESTROY) {
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    if (message == WM_NCDESTROY)
         self->hwnd_ = nullptr;
-    }
     return result;
 }
 
@@ -90,14 +74,6 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_NOTIFY:
             return OnNotify(*reinterpret_cast<NMHDR*>(lParam));
-        case WM_MEASUREITEM:
-            if (OnMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)))
-                return TRUE;
-            break;
-        case WM_DRAWITEM:
-            if (OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)))
-                return TRUE;
-            break;
         case WM_ERASEBKGND:
             if (OnEraseBackground(reinterpret_cast<HDC>(wParam)))
                 return 1;
@@ -105,6 +81,24 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             OnTimer(static_cast<UINT_PTR>(wParam));
             return 0;
+        case WM_SETFOCUS:
+            OnSetFocus();
+            return 0;
+        case WM_DPICHANGED:
+            // The suggested rectangle is not taken: the bar's place follows from its edge.
+            OnDpiChanged({LOWORD(wParam), HIWORD(wParam)});
+            return 0;
+        case WM_DISPLAYCHANGE:
+            OnDisplayMaybeRescaled();
+            break;
+        case WM_SETTINGCHANGE:
+            OnDisplayMaybeRescaled();
+            OnColoursChanged();
+            break;
+        case WM_SYSCOLORCHANGE:
+        case WM_THEMECHANGED:
+            OnColoursChanged();
+            break;
         case WM_ENTERMENULOOP:
             OnEnterMenuLoop();
             return 0;
@@ -143,20 +137,30 @@ LRESULT MainWindow::OnNotify(NMHDR& header) {
     return 0;
 }
 
-bool MainWindow::OnMeasureItem(MEASUREITEMSTRUCT& item) {
-    for (IChildListener* child : ChildrenSnapshot()) {
-        if (child->OnParentMeasureItem(item))
-            return true;
-    }
-    return false;
+void MainWindow::OnSetFocus() {
+    if (focusTarget_ != nullptr && ::IsWindow(focusTarget_))
+        ::SetFocus(focusTarget_);
 }
 
-bool MainWindow::OnDrawItem(const DRAWITEMSTRUCT& item) {
-    for (IChildListener* child : ChildrenSnapshot()) {
-        if (child->OnParentDrawItem(item))
-            return true;
-    }
-    return false;
+void MainWindow::OnDpiChanged(Dpi dpi) {
+    if (dpi.x <= 0 || dpi.y <= 0 || dpi == dpi_)
+        return;
+    dpi_ = dpi;
+    for (IChildListener* child : ChildrenSnapshot())
+        child->OnParentDpiChanged();
+    if (dpiChanged_)
+        dpiChanged_();
+}
+
+void MainWindow::OnDisplayMaybeRescaled() {
+    // Systems without per-monitor DPI change the primary display's scale without WM_DPICHANGED.
+    if (hwnd_ != nullptr)
+        OnDpiChanged(DpiOfWindow(hwnd_));
+}
+
+void MainWindow::OnColoursChanged() {
+    for (IChildListener* child : ChildrenSnapshot())
+        child->OnParentColoursChanged();
 }
 
 bool MainWindow::OnEraseBackground(HDC dc) {
@@ -203,43 +207,43 @@ void MainWindow::SetBounds(int x, int y, int width, int height, UINT flags) {
 }
 
 float MainWindow::Left() const {
-    return PixelsToTwips(WindowRect().left, ScreenDpiX());
+    return PixelsToTwips(WindowRect().left, dpi_.x);
 }
 
 float MainWindow::Top() const {
-    return PixelsToTwips(WindowRect().top, ScreenDpiY());
+    return PixelsToTwips(WindowRect().top, dpi_.y);
 }
 
 float MainWindow::Width() const {
     const RECT rc = WindowRect();
-    return PixelsToTwips(rc.right - rc.left, ScreenDpiX());
+    return PixelsToTwips(rc.right - rc.left, dpi_.x);
 }
 
 float MainWindow::Height() const {
     const RECT rc = WindowRect();
-    return PixelsToTwips(rc.bottom - rc.top, ScreenDpiY());
+    return PixelsToTwips(rc.bottom - rc.top, dpi_.y);
 }
 
 void MainWindow::SetLeft(float twips) {
-    SetBounds(TwipsToPixels(twips, ScreenDpiX()), WindowRect().top, 0, 0, SWP_NOSIZE);
+    SetBounds(TwipsToPixels(twips, dpi_.x), WindowRect().top, 0, 0, SWP_NOSIZE);
 }
 
 void MainWindow::SetTop(float twips) {
-    SetBounds(WindowRect().left, TwipsToPixels(twips, ScreenDpiY()), 0, 0, SWP_NOSIZE);
+    SetBounds(WindowRect().left, TwipsToPixels(twips, dpi_.y), 0, 0, SWP_NOSIZE);
 }
 
 void MainWindow::SetWidth(float twips) {
     const RECT rc = WindowRect();
-    SetBounds(0, 0, std::max(0, TwipsToPixels(twips, ScreenDpiX())), rc.bottom - rc.top, SWP_NOMOVE);
+    SetBounds(0, 0, std::max(0, TwipsToPixels(twips, dpi_.x)), rc.bottom - rc.top, SWP_NOMOVE);
 }
 
 void MainWindow::SetHeight(float twips) {
     const RECT rc = WindowRect();
-    SetBounds(0, 0, rc.right - rc.left, std::max(0, TwipsToPixels(twips, ScreenDpiY())), SWP_NOMOVE);
+    SetBounds(0, 0, rc.right - rc.left, std::max(0, TwipsToPixels(twips, dpi_.y)), SWP_NOMOVE);
 }
 
 void MainWindow::Move(float left, float top) {
-    SetBounds(TwipsToPixels(left, ScreenDpiX()), TwipsToPixels(top, ScreenDpiY()), 0, 0, SWP_NOSIZE);
+    SetBounds(TwipsToPixels(left, dpi_.x), TwipsToPixels(top, dpi_.y), 0, 0, SWP_NOSIZE);
 }
 
 void MainWindow::SetVisible(bool visible) {
@@ -274,7 +278,8 @@ bool MainWindow::SetFocus() {
     if (hwnd_ == nullptr)
         return false;
     ::SetFocus(hwnd_);
-    return ::GetFocus() == hwnd_;
+    HWND focus = ::GetFocus();
+    return focus == hwnd_ || (focus != nullptr && ::IsChild(hwnd_, focus));
 }
 
 bool MainWindow::Refresh() {

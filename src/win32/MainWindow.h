@@ -5,10 +5,12 @@
 
 #include <commctrl.h>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
 #include "platform/Platform.h"
+#include "win32/Dpi.h"
 
 namespace nimbrel::win32 {
 
@@ -20,10 +22,12 @@ public:
     // Each returns whether the message was this child's.
     virtual bool OnParentCommand(int id, HWND control) = 0;
     virtual std::optional<LRESULT> OnParentNotify(NMHDR& header) = 0;
-    virtual bool OnParentMeasureItem(MEASUREITEMSTRUCT& item) = 0;
-    virtual bool OnParentDrawItem(const DRAWITEMSTRUCT& item) = 0;
     // Paints the parent's background when the child's look asks for its own; false leaves it to the system.
     virtual bool OnParentEraseBackground(HDC dc, const RECT& client) = 0;
+    // The window's display has a new DPI (DisplayDpi() already tells it).
+    virtual void OnParentDpiChanged() = 0;
+    // System colours, the visual style or high contrast may have changed.
+    virtual void OnParentColoursChanged() = 0;
 };
 
 // Receives WM_TIMER of the main window.
@@ -51,6 +55,13 @@ public:
     void AddChild(IChildListener& child);
     void RemoveChild(IChildListener& child);
     void SetTimerSink(ITimerSink* sink) { timerSink_ = sink; }
+    // The child that takes the keyboard focus whenever the window gets it.
+    void SetFocusTarget(HWND child) { focusTarget_ = child; }
+    // Called after the children have followed a change of the display's DPI.
+    void SetDpiChangedHandler(std::function<void()> handler) { dpiChanged_ = std::move(handler); }
+
+    // The DPI of the display that shows the window; every twips conversion of the window uses it.
+    const Dpi& DisplayDpi() const { return dpi_; }
 
     // True while a popup menu runs its own modal loop on this window.
     bool MenuOpen() const { return menuDepth_ > 0 || inMenuLoop_; }
@@ -89,9 +100,11 @@ private:
     void OnSize(int width, int height);
     void OnCommand(int id, HWND control);
     LRESULT OnNotify(NMHDR& header);
-    bool OnMeasureItem(MEASUREITEMSTRUCT& item);
-    bool OnDrawItem(const DRAWITEMSTRUCT& item);
     bool OnEraseBackground(HDC dc);
+    void OnSetFocus();
+    void OnDpiChanged(Dpi dpi);
+    void OnDisplayMaybeRescaled();
+    void OnColoursChanged();
     void OnTimer(UINT_PTR id);
     void OnEnterMenuLoop();
     void OnExitMenuLoop();
@@ -107,8 +120,11 @@ private:
     bool keyPreview_ = false;
     int menuDepth_ = 0;
     bool inMenuLoop_ = false;
+    Dpi dpi_;
     std::vector<IChildListener*> children_;
     ITimerSink* timerSink_ = nullptr;
+    HWND focusTarget_ = nullptr;
+    std::function<void()> dpiChanged_;
 };
 
 }  // namespace nimbrel::win32

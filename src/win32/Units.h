@@ -21,8 +21,4 @@ inline float PixelsToTwips(int pixels, int dpi) {
     return static_cast<float>(pixels) * TwipsPerPixel(dpi);
 }
 
-// The screen's dots per inch across and down, from the screen device context.
-int ScreenDpiX();
-int ScreenDpiY();
-
 }  // namespace nimbrel::win32

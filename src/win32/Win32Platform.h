@@ -17,6 +17,7 @@ class Win32Platform {
 public:
     explicit Win32Platform(HINSTANCE instance)
         : window_(instance),
+          screen_(window_),
           timers_(window_),
           pump_(window_),
           shell_(window_.Handle()),

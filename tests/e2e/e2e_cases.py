@@ -115,6 +115,35 @@ def default_settings_file(args):
         check(s.settings_path().read_bytes() == DEFAULT_SETTINGS, "the settings file changed while running")
 
 
+@case
+def scale_150_percent(args):
+    """At 144 DPI (10 twips a pixel) the bar is 400 twips thick and draws 24-px pictures in its middle."""
+    with running(args, "scale_150_percent", dpi=144, install=["Mozilla Firefox/firefox.exe", "Opera/opera.exe"],
+                 rest=(900, 5)) as s:
+        g = s.geometry()
+        check((g.x, g.y, g.w, g.h) == (0, 0, SCREEN_W, 45), f"the TOP window is {g}, expected 1024 x 45 at (0, 0)")
+        buttons = s.toolbar()
+        # The window's thin border is one pixel; the band is the first 40 pixels of the client area.
+        middle = g.y + 1 + 40 / 2
+        for b in (b for b in buttons if not b.separator):
+            check(abs((b.top + b.bottom) / 2 - middle) <= 1, f"{b} is not in the middle ({middle}) of the band")
+            # Sized for 24-px pictures: taller than a 16-px button (22), within the band.
+            check(30 <= b.bottom - b.top <= 40, f"{b} is {b.bottom - b.top} px high, not sized for 24-px pictures")
+        shot = s.screenshot()
+        exit_button = buttons[0]
+        background = shot.pixel(exit_button.left + 1, exit_button.top + 1)
+        rows = shot.rows_unlike(exit_button.left + 2, exit_button.top + 2, exit_button.right - 2,
+                                exit_button.bottom - 2, background)
+        check(rows, f"no picture drawn in {exit_button}")
+        log(f"Exit picture rows {rows[0]}..{rows[-1]}")
+        check(rows[-1] - rows[0] + 1 > 16, f"the Exit picture is only {rows[-1] - rows[0] + 1} px high")
+        check(abs((rows[0] + rows[-1]) / 2 - middle) <= 1.5, f"the Exit picture's middle is not the band's ({middle})")
+        items = s.open_menu("Browser")
+        check(visible_texts(items) == ["FireFox", "Opera"], f"Browser lists {visible_texts(items)}")
+        for item in items:
+            check(item.bottom - item.top >= 24, f"menu item {item} is too low for a 24-px picture")
+
+
 def edge_case(args, name, edge):
     with running(args, name, settings=settings(edge, edge), rest=REST[edge]) as s:
         check_geometry(s, edge)

@@ -207,6 +207,20 @@ SHARED_SUFFIXES = {".dll", ".exe", ".drv", ".sys", ".nls", ".ttf", ".ocx", ".acm
                    ".msstyles", ".manifest", ".inf", ".pnf", ".icm", ".json", ".mui"}
 
 
+def set_log_pixels(prefix: Path, dpi: int):
+    """Makes the prefix's display report dpi: HKCU\\Control Panel\\Desktop LogPixels, read when the server starts."""
+    reg = prefix / "user.reg"
+    lines = reg.read_text(encoding="utf-8", errors="surrogateescape").split("\n")
+    section = next((i for i, line in enumerate(lines) if line.startswith("[Control Panel\\\\Desktop]")), None)
+    check(section is not None, f"no Control Panel\\Desktop key in {reg}")
+    end = next((i for i in range(section + 1, len(lines)) if lines[i].startswith("[")), len(lines))
+    lines[section + 1:end] = [line for line in lines[section + 1:end] if not line.startswith('"LogPixels"=')]
+    # The key's header is followed by a #time line; values come after it.
+    at = section + 1 + (lines[section + 1].startswith("#time=") if section + 1 < len(lines) else 0)
+    lines.insert(at, f'"LogPixels"=dword:{dpi:08x}')
+    reg.write_text("\n".join(lines), encoding="utf-8", errors="surrogateescape")
+
+
 def clone_prefix(template: Path, target: Path):
     """A copy of the template prefix: 700 MB of read-only system files linked, everything else copied."""
     subprocess.run(["cp", "-al", str(template), str(target)], check=True)
@@ -363,11 +377,42 @@ def expected_geometry(edge, recalled=False):
     return 0, px(top), SCREEN_W, px(win_h)
 
 
+class Picture:
+    """A binary PPM (P6, 8 bits) in memory; pixel (x, y) as an (r, g, b) tuple."""
+
+    def __init__(self, data):
+        fields, at = [], 0
+        while len(fields) < 4:
+            while data[at:at + 1].isspace():
+                at += 1
+            if data[at:at + 1] == b"#":
+                at = data.index(b"\n", at)
+                continue
+            end = at
+            while not data[end:end + 1].isspace():
+                end += 1
+            fields.append(data[at:end])
+            at = end
+        check(fields[0] == b"P6" and fields[3] == b"255", f"not an 8-bit binary PPM: {fields}")
+        self.width, self.height = int(fields[1]), int(fields[2])
+        self.pixels = data[at + 1:]
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.pixels[i:i + 3])
+
+    def rows_unlike(self, left, top, right, bottom, background, tolerance=40):
+        """The rows of the rectangle with a pixel that differs from background by more than tolerance."""
+        return [y for y in range(top, bottom)
+                if any(max(abs(a - b) for a, b in zip(self.pixel(x, y), background)) > tolerance
+                       for x in range(left, right))]
+
+
 class Session:
     """One running Nimbrel.exe in its own prefix and display."""
 
     def __init__(self, args, name, settings=None, install=(), keep_iexplore=False, iexplore=False, rest=REST["TOP"],
-                 extra_files=None):
+                 extra_files=None, dpi=96):
         self.args = args
         self.name = name
         self.settings = settings
@@ -376,6 +421,7 @@ class Session:
         self.iexplore = iexplore
         self.rest = rest
         self.extra_files = extra_files or {}
+        self.dpi = dpi
         self.case_dir = Path(args.work) / f"case-{name}"
         self.xvfb = None
         self.wine = None
@@ -399,6 +445,8 @@ class Session:
             Wine(self.case_dir, 0).server("-k")
             shutil.rmtree(self.case_dir)
         clone_prefix(template, self.case_dir)
+        if self.dpi != 96:
+            set_log_pixels(self.case_dir, self.dpi)
         iexplore = find_ci(self.case_dir / "drive_c" / "Program Files", "Internet Explorer/iexplore.exe")
         if self.iexplore:
             self.plant("Internet Explorer/iexplore.exe")
@@ -504,6 +552,12 @@ class Session:
 
     def toolbar(self):
         out = self.probe("toolbar")
+        for _ in range(2):
+            # A probe that Wine failed to start says nothing at all; one that ran always prints a line.
+            if out.strip():
+                break
+            time.sleep(0.5)
+            out = self.probe("toolbar")
         buttons = [Button(line.split("\t")) for line in out.splitlines() if line.startswith("BUTTON\t")]
         check(buttons, f"probe found no toolbar buttons: {out!r}")
         return buttons
@@ -531,6 +585,12 @@ class Session:
 
     def wait_menu_closed(self, timeout=8):
         self.wait_until("the drop-down menu to close", lambda: not self.menus()[0], timeout, interval=0.2)
+
+    def screenshot(self):
+        """The whole virtual screen as a Picture, from ImageMagick's import."""
+        rc, _ = self.wine.x("import", "-window", "root", str(self.case_dir / "screen.ppm"), timeout=30)
+        check(rc == 0, "import could not take a screenshot")
+        return Picture((self.case_dir / "screen.ppm").read_bytes())
 
     # --- acting ------------------------------------------------------------------------------------------------
     def move(self, x, y):

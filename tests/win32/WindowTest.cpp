@@ -10,6 +10,7 @@
 
 #include "win32/CommandBarView.h"
 #include "win32/Desktop.h"
+#include "win32/Dpi.h"
 #include "win32/MainWindow.h"
 #include "win32/Timers.h"
 #include "win32/Units.h"
@@ -48,7 +49,9 @@ protected:
     }
     void TearDown() override { DrainQueue(); }
 
-    static float Tpp() { return TwipsPerPixel(ScreenDpiX()); }
+    float Tpp() const { return TwipsPerPixel(window.DisplayDpi().x); }
+    int DpiX() const { return window.DisplayDpi().x; }
+    int DpiY() const { return window.DisplayDpi().y; }
 
     MainWindow window{::GetModuleHandleW(nullptr)};
 };
@@ -69,10 +72,10 @@ TEST_F(WindowTest, SizeAndPlaceInTwipsReadBackInWholePixels) {
     window.SetTop(0.0f);
     RECT rc{};
     ::GetWindowRect(window.Handle(), &rc);
-    EXPECT_EQ(rc.right - rc.left, TwipsToPixels(15360.0f, ScreenDpiX()));
-    EXPECT_EQ(rc.bottom - rc.top, TwipsToPixels(455.0f, ScreenDpiY()));
+    EXPECT_EQ(rc.right - rc.left, TwipsToPixels(15360.0f, DpiX()));
+    EXPECT_EQ(rc.bottom - rc.top, TwipsToPixels(455.0f, DpiY()));
     EXPECT_FLOAT_EQ(window.Width(), static_cast<float>(rc.right - rc.left) * tpp);
-    EXPECT_FLOAT_EQ(window.Height(), static_cast<float>(rc.bottom - rc.top) * TwipsPerPixel(ScreenDpiY()));
+    EXPECT_FLOAT_EQ(window.Height(), static_cast<float>(rc.bottom - rc.top) * TwipsPerPixel(DpiY()));
     EXPECT_FLOAT_EQ(window.Left(), 0.0f);
     EXPECT_FLOAT_EQ(window.Top(), 0.0f);
 }
@@ -83,9 +86,8 @@ TEST_F(WindowTest, MoveKeepsTheSize) {
     const float width = window.Width();
     const float height = window.Height();
     window.Move(-1500.0f, -1500.0f);
-    EXPECT_FLOAT_EQ(window.Left(), static_cast<float>(TwipsToPixels(-1500.0f, ScreenDpiX())) * Tpp());
-    EXPECT_FLOAT_EQ(window.Top(),
-                    static_cast<float>(TwipsToPixels(-1500.0f, ScreenDpiY())) * TwipsPerPixel(ScreenDpiY()));
+    EXPECT_FLOAT_EQ(window.Left(), static_cast<float>(TwipsToPixels(-1500.0f, DpiX())) * Tpp());
+    EXPECT_FLOAT_EQ(window.Top(), static_cast<float>(TwipsToPixels(-1500.0f, DpiY())) * TwipsPerPixel(DpiY()));
     EXPECT_FLOAT_EQ(window.Width(), width);
     EXPECT_FLOAT_EQ(window.Height(), height);
     window.SetLeft(150.0f);
@@ -107,8 +109,8 @@ TEST_F(WindowTest, ZOrderCallsAreAccepted) {
 }
 
 TEST_F(WindowTest, ScreenSizeIsPixelsTimesTwipsPerPixel) {
-    Screen screen;
-    EXPECT_FLOAT_EQ(screen.TwipsPerPixelX(), TwipsPerPixel(ScreenDpiX()));
+    Screen screen(window);
+    EXPECT_FLOAT_EQ(screen.TwipsPerPixelX(), TwipsPerPixel(DpiX()));
     EXPECT_FLOAT_EQ(screen.Width(), static_cast<float>(::GetSystemMetrics(SM_CXSCREEN)) * screen.TwipsPerPixelX());
     EXPECT_FLOAT_EQ(screen.Height(), static_cast<float>(::GetSystemMetrics(SM_CYSCREEN)) * screen.TwipsPerPixelY());
 }
@@ -225,15 +227,20 @@ class BarViewTest : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
+        // The pictures are decoded through WIC.
+        ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
         window.SetWidth(15360.0f);
         window.SetHeight(455.0f);
+    }
+    void TearDown() override {
+        WindowTest::TearDown();
+        ::CoUninitialize();
     }
 
     static std::vector<ToolButtonView> Buttons() {
         std::vector<ToolButtonView> buttons(4);
         buttons[0].key = "EXIT";
         buttons[0].icon = 0;
-        buttons[0].caption = "Exit";
         buttons[0].toolTip = "Exit";
         buttons[1].key = "SEP1";
         buttons[1].separator = true;
@@ -258,9 +265,9 @@ TEST_F(BarViewTest, KeepsTheAskedSizeInWholePixels) {
     CommandBarView view(window, factory, events, 200);
     view.SetHeight(400.0f);
     view.SetWidth(400.0f);
-    const float tppY = TwipsPerPixel(ScreenDpiY());
-    EXPECT_FLOAT_EQ(view.Height(), static_cast<float>(TwipsToPixels(400.0f, ScreenDpiY())) * tppY);
-    if (ScreenDpiY() == 96) {
+    const float tppY = TwipsPerPixel(DpiY());
+    EXPECT_FLOAT_EQ(view.Height(), static_cast<float>(TwipsToPixels(400.0f, DpiY())) * tppY);
+    if (DpiY() == 96) {
         EXPECT_FLOAT_EQ(view.Height(), 405.0f);
     }
     view.SetHeight(0.0f);
@@ -276,11 +283,12 @@ TEST_F(BarViewTest, NoToolbarUntilButtonsAreShown) {
     EXPECT_NE(Toolbar(view), nullptr);
 }
 
-TEST_F(BarViewTest, TopAlignmentStretchesOverTheClientWidth) {
+TEST_F(BarViewTest, TopAlignmentStretchesOverTheClientWidthWithButtonsInTheMiddle) {
     CommandBarView view(window, factory, events, 200);
+    view.SetImageList(0, factory.LoadImageList());
     view.SetAlignment(1);
     view.SetDockSide(0);
-    view.SetHeight(400.0f);
+    view.SetHeight(600.0f);
     view.ShowButtons(Buttons());
     RECT client{};
     ::GetClientRect(window.Handle(), &client);
@@ -288,10 +296,15 @@ TEST_F(BarViewTest, TopAlignmentStretchesOverTheClientWidth) {
     ::GetWindowRect(Toolbar(view), &bar);
     ::MapWindowPoints(HWND_DESKTOP, window.Handle(), reinterpret_cast<POINT*>(&bar), 2);
     EXPECT_EQ(bar.left, 0);
-    EXPECT_EQ(bar.top, 0);
     EXPECT_EQ(bar.right, client.right);
-    EXPECT_EQ(bar.bottom, TwipsToPixels(400.0f, ScreenDpiY()));
     EXPECT_FLOAT_EQ(view.Width(), static_cast<float>(client.right) * Tpp());
+    // The band is 600 twips thick; its buttons are thinner and sit in its middle, not at its top.
+    RECT button{};
+    ASSERT_TRUE(::SendMessageW(Toolbar(view), TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&button)));
+    ::MapWindowPoints(Toolbar(view), window.Handle(), reinterpret_cast<POINT*>(&button), 2);
+    const int band = TwipsToPixels(600.0f, DpiY());
+    ASSERT_LT(button.bottom - button.top, band - 4);
+    EXPECT_NEAR((button.top + button.bottom) / 2.0, band / 2.0, 1.0);
 
     // The bar follows the window's size.
     window.SetWidth(6000.0f);
@@ -357,7 +370,7 @@ TEST_F(BarViewTest, VerticalDockSideWrapsEveryButton) {
     // Across a vertical bar the width is the kept one, along it the window's inner height.
     RECT client{};
     ::GetClientRect(window.Handle(), &client);
-    EXPECT_FLOAT_EQ(view.Height(), static_cast<float>(client.bottom) * TwipsPerPixel(ScreenDpiY()));
+    EXPECT_FLOAT_EQ(view.Height(), static_cast<float>(client.bottom) * TwipsPerPixel(DpiY()));
 }
 
 TEST_F(BarViewTest, AClickRaisesButtonPressedWithItsKey) {
@@ -395,21 +408,55 @@ TEST_F(BarViewTest, ADropDownPressRaisesItsAnchorInScreenPixels) {
     EXPECT_EQ(events.lastAnchor.dockSide, 0);
 }
 
-TEST_F(BarViewTest, ToolTipsComeFromTheButtons) {
+TEST_F(BarViewTest, EveryButtonCarriesItsNameAsItsText) {
+    // The one string that tips and accessibility clients both read.
     CommandBarView view(window, factory, events, 200);
     view.ShowButtons(Buttons());
-    wchar_t text[80] = L"unchanged";
-    NMTBGETINFOTIPW tip{};
-    tip.hdr.hwndFrom = Toolbar(view);
-    tip.hdr.code = TBN_GETINFOTIPW;
-    tip.pszText = text;
-    tip.cchTextMax = 80;
-    tip.iItem = 1002;
-    ::SendMessageW(window.Handle(), WM_NOTIFY, 200, reinterpret_cast<LPARAM>(&tip));
-    EXPECT_STREQ(text, L"Browser");
-    tip.cchTextMax = 4;  // cut to fit, still terminated
-    ::SendMessageW(window.Handle(), WM_NOTIFY, 200, reinterpret_cast<LPARAM>(&tip));
-    EXPECT_STREQ(text, L"Bro");
+    HWND toolbar = Toolbar(view);
+    wchar_t title[32] = {};
+    ::GetWindowTextW(toolbar, title, 32);
+    EXPECT_STREQ(title, L"Nimbrel");
+    const wchar_t* names[] = {L"Exit", nullptr, L"Browser", L"Help"};
+    for (int i = 0; i < 4; ++i) {
+        if (names[i] == nullptr)
+            continue;
+        wchar_t text[64] = {};
+        ASSERT_GT(::SendMessageW(toolbar, TB_GETBUTTONTEXTW, 1000 + i, reinterpret_cast<LPARAM>(text)), 0) << i;
+        EXPECT_STREQ(text, names[i]);
+        TBBUTTONINFOW info{};
+        info.cbSize = sizeof(info);
+        info.dwMask = TBIF_STYLE;
+        ::SendMessageW(toolbar, TB_GETBUTTONINFOW, 1000 + i, reinterpret_cast<LPARAM>(&info));
+        // Pictures only: the name stays hidden.
+        EXPECT_EQ(info.fsStyle & BTNS_SHOWTEXT, 0) << i;
+    }
+    EXPECT_NE(::SendMessageW(toolbar, TB_GETEXTENDEDSTYLE, 0, 0) & TBSTYLE_EX_MIXEDBUTTONS, 0);
+}
+
+TEST_F(BarViewTest, ADisplayScaleChangeRemakesThePicturesAtTheNewSize) {
+    CommandBarView view(window, factory, events, 200);
+    view.SetImageList(0, factory.LoadImageList());
+    view.SetAlignment(1);
+    view.SetHeight(400.0f);
+    view.ShowButtons(Buttons());
+    auto iconSize = [&] {
+        int cx = 0;
+        int cy = 0;
+        ::ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(::SendMessageW(Toolbar(view), TB_GETIMAGELIST, 0, 0)), &cx,
+                                &cy);
+        return cy;
+    };
+    const int before = iconSize();
+    EXPECT_EQ(before, PictureSizeFor(ScaleToDpi(16, DpiY())));
+    const int newDpi = DpiY() == 144 ? 192 : 144;
+    RECT suggested{0, 0, 100, 100};
+    ::SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(newDpi, newDpi), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(window.DisplayDpi().y, newDpi);
+    EXPECT_EQ(iconSize(), newDpi == 144 ? 24 : 32);
+    EXPECT_EQ(view.PictureSize(), iconSize());
+    EXPECT_EQ(::SendMessageW(Toolbar(view), TB_BUTTONCOUNT, 0, 0), 4);
+    // The kept size follows the new scale: 400 twips at the new DPI.
+    EXPECT_FLOAT_EQ(view.Height(), static_cast<float>(TwipsToPixels(400.0f, newDpi)) * TwipsPerPixel(newDpi));
 }
 
 TEST_F(BarViewTest, StyleNumbersGiveTheirLooks) {

@@ -1,0 +1,31 @@
+// The dots per inch of the display that shows a window, and lengths scaled for it. The program declares
+// per-monitor awareness, so Windows does not stretch it: every pixel size is chosen here for the display.
+#pragma once
+
+#include <windows.h>
+
+namespace nimbrel::win32 {
+
+inline constexpr int kDefaultDpi = 96;
+
+struct Dpi {
+    int x = kDefaultDpi;
+    int y = kDefaultDpi;
+    friend bool operator==(const Dpi&, const Dpi&) = default;
+};
+
+// GetDpiForWindow where the system has it (Windows 10 1607 and later); elsewhere the system DPI of the
+// screen's device context, which is then every display's.
+Dpi DpiOfWindow(HWND window);
+Dpi SystemDpi();
+
+// A length given at 96 DPI, rounded to whole pixels at dpi.
+int ScaleToDpi(int pixelsAt96, int dpi);
+
+// The small-icon size (SM_CXSMICON) at dpi.
+int SmallIconSize(int dpi);
+
+// The system's message font, sized for dpi.
+LOGFONTW MessageFont(int dpi);
+
+}  // namespace nimbrel::win32

@@ -1,0 +1,141 @@
+#include "win32/PopupMenus.h"
+
+#include <algorithm>
+#include <string>
+
+#include "win32/Dpi.h"
+#include "win32/MainWindow.h"
+#include "win32/Pictures.h"
+#include "win32/Strings.h"
+#include "win32/WindowClass.h"
+#include "win32/WineQuirks.h"
+
+namespace nimbrel::win32 {
+namespace {
+
+constexpr const wchar_t* kOwnerClass = L"NimbrelMenuOwner";
+// Air beside a picture drawn by the program, at 96 DPI.
+constexpr int kPictureMargin = 1;
+
+UINT TrackFlags(const PopupAnchor& anchor, int& x, int& y) {
+    UINT flags = TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTBUTTON;
+    x = anchor.left;
+    y = anchor.bottom;
+    switch (anchor.dockSide) {
+        case 1:  // left edge: open to the right of the button
+            x = anchor.right;
+            y = anchor.top;
+            return flags | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_HORIZONTAL;
+        case 2:  // right edge: open to the left
+            y = anchor.top;
+            return flags | TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_HORIZONTAL;
+        case 3:  // bottom edge: open above
+            y = anchor.top;
+            return flags | TPM_LEFTALIGN | TPM_BOTTOMALIGN | TPM_VERTICAL;
+        default:  // top edge: open below
+            return flags | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_VERTICAL;
+    }
+}
+
+}  // namespace
+
+LRESULT CALLBACK PopupMenus::OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = WindowObject<PopupMenus>(hwnd, message, lParam);
+    try {
+        if (self != nullptr && message == WM_MEASUREITEM &&
+            self->OnMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)))
+            return TRUE;
+        if (self != nullptr && message == WM_DRAWITEM &&
+            self->OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)))
+            return TRUE;
+    } catch (...) {
+        // Nothing may unwind through the system's message dispatch.
+    }
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+HWND PopupMenus::Owner() {
+    if (!owner_ && RegisterWindowClass(window_.Instance(), kOwnerClass, &PopupMenus::OwnerProc)) {
+        owner_.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                       window_.Instance(), this));
+    }
+    return owner_ ? owner_.get() : window_.Handle();
+}
+
+std::optional<std::size_t> PopupMenus::Track(const std::vector<MenuItemView>& items,
+                                             const PopupAnchor& anchor,
+                                             Pictures* pictures) {
+    HWND owner = Owner();
+    if (items.empty() || owner == nullptr)
+        return std::nullopt;
+    UniqueMenu menu(::CreatePopupMenu());
+    if (!menu)
+        return std::nullopt;
+    const int size = pictures != nullptr ? pictures->ListSize(SmallIconSize(window_.DisplayDpi().y)) : 0;
+    const bool drawnByProgram = MenuPicturesDrawnByProgram();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        std::wstring caption = Utf8ToWide(items[i].caption);
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_ID | MIIM_STRING | MIIM_STATE | MIIM_FTYPE;
+        info.fType = MFT_STRING;
+        info.fState = items[i].enabled ? MFS_ENABLED : MFS_GRAYED;
+        info.wID = static_cast<UINT>(i + 1);
+        info.dwTypeData = caption.data();
+        HBITMAP picture = size > 0 ? pictures->MenuBitmap(items[i].icon, size) : nullptr;
+        if (picture != nullptr) {
+            info.fMask |= MIIM_BITMAP | MIIM_DATA;
+            info.hbmpItem = drawnByProgram ? HBMMENU_CALLBACK : picture;
+            info.dwItemData = static_cast<ULONG_PTR>(items[i].icon);
+        }
+        ::InsertMenuItemW(menu.get(), static_cast<UINT>(i), TRUE, &info);
+    }
+
+    int x = 0;
+    int y = 0;
+    const UINT flags = TrackFlags(anchor, x, y);
+    TPMPARAMS params{};
+    params.cbSize = sizeof(params);
+    params.rcExclude = {anchor.left, anchor.top, anchor.right, anchor.bottom};
+
+    ::SetForegroundWindow(window_.Handle());
+    tracked_ = menu.get();
+    trackedPictures_ = pictures;
+    trackedSize_ = size;
+    BOOL chosen = FALSE;
+    {
+        MainWindow::MenuScope open(window_);
+        chosen = ::TrackPopupMenuEx(menu.get(), flags, x, y, owner, &params);
+    }
+    tracked_ = nullptr;
+    trackedPictures_ = nullptr;
+    // Lets the menu's owner see one more message, so that the next popup opens at the first click.
+    ::PostMessageW(owner, WM_NULL, 0, 0);
+    if (chosen <= 0 || static_cast<std::size_t>(chosen) > items.size())
+        return std::nullopt;
+    return static_cast<std::size_t>(chosen - 1);
+}
+
+bool PopupMenus::OnMeasureItem(MEASUREITEMSTRUCT& item) const {
+    if (item.CtlType != ODT_MENU || tracked_ == nullptr)
+        return false;
+    const int margin = ScaleToDpi(kPictureMargin, window_.DisplayDpi().x);
+    item.itemWidth = static_cast<UINT>(trackedSize_ + 2 * margin);
+    item.itemHeight = static_cast<UINT>(trackedSize_);
+    return true;
+}
+
+bool PopupMenus::OnDrawItem(const DRAWITEMSTRUCT& item) const {
+    if (item.CtlType != ODT_MENU || tracked_ == nullptr || reinterpret_cast<HMENU>(item.hwndItem) != tracked_ ||
+        trackedPictures_ == nullptr)
+        return false;
+    const int margin = ScaleToDpi(kPictureMargin, window_.DisplayDpi().x);
+    const int x = item.rcItem.left + margin;
+    const int y =
+        item.rcItem.top + std::max(0, static_cast<int>(item.rcItem.bottom - item.rcItem.top) - trackedSize_) / 2;
+    const bool greyed = (item.itemState & (ODS_GRAYED | ODS_DISABLED)) != 0;
+    trackedPictures_->Draw(static_cast<int>(item.itemData), trackedSize_, item.hDC, x, y, greyed);
+    return true;
+}
+
+}  // namespace nimbrel::win32

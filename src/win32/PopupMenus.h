@@ -1,0 +1,45 @@
+// The drop-down menus: native popup menus with a picture beside each entry, owned by a hidden window of
+// their own. A menu owned by the main window would close whenever a pointer-watch tick parks that window
+// under it; the hidden owner never moves.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "win32/Handles.h"
+
+namespace nimbrel::win32 {
+
+class MainWindow;
+class Pictures;
+
+class PopupMenus {
+public:
+    explicit PopupMenus(MainWindow& window) : window_(window) {}
+    PopupMenus(const PopupMenus&) = delete;
+    PopupMenus& operator=(const PopupMenus&) = delete;
+
+    // Shows items beside anchor, with pictures at the small-icon size of the main window's display, and waits
+    // for the choice; the chosen entry's index, or nothing when the menu was dismissed.
+    std::optional<std::size_t> Track(const std::vector<MenuItemView>& items,
+                                     const PopupAnchor& anchor,
+                                     Pictures* pictures);
+
+private:
+    static LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND Owner();
+    bool OnMeasureItem(MEASUREITEMSTRUCT& item) const;
+    bool OnDrawItem(const DRAWITEMSTRUCT& item) const;
+
+    MainWindow& window_;
+    UniqueWindow owner_;
+    // The menu on screen and how its pictures are drawn, while Track waits.
+    HMENU tracked_ = nullptr;
+    Pictures* trackedPictures_ = nullptr;
+    int trackedSize_ = 0;
+};
+
+}  // namespace nimbrel::win32

@@ -1,0 +1,19 @@
+// The places where Wine, our test bed, draws differently from Windows. Windows always gets its documented
+// path; the other is taken only when the program finds itself running on Wine.
+#pragma once
+
+namespace nimbrel::win32 {
+
+// True when ntdll is Wine's (it exports wine_get_version).
+bool RunningOnWine();
+
+// Windows draws a 32-bit premultiplied menu-item bitmap (MIIM_BITMAP) with its alpha and keeps the menu's
+// visual style. Wine drops the alpha and paints the transparent corners black, so there the program draws
+// the pictures itself through HBMMENU_CALLBACK.
+bool MenuPicturesDrawnByProgram();
+
+// Windows keeps a deactivated tool-tip hidden. Wine still shows it when the initial-delay timer that the pointer
+// armed before the deactivation runs out, so there the tip is also told that the pointer has left every tool.
+bool TipTimerOutlivesDeactivation();
+
+}  // namespace nimbrel::win32
