@@ -288,8 +288,9 @@ void CommandBarView::Layout() {
     RECT place = band;
     ::SetWindowPos(toolbar, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
-    // The buttons sit in the middle of the band's thickness: move the control across by what its first button
-    // is off the middle.
+    // The pictures sit in the middle of the band's thickness: move the control across by what the picture of its
+    // first button is off the middle. Down a button the control puts the picture half its vertical padding below
+    // the top, which is not always the button's middle; across a column's button it centres it.
     for (std::size_t i = 0; i < buttons_.size(); ++i) {
         RECT rc{};
         if (buttons_[i].separator || !buttons_[i].visible ||
@@ -300,7 +301,9 @@ void CommandBarView::Layout() {
             place.left += shift;
             place.right = std::max(place.right, place.left + rc.right);
         } else {
-            const LONG shift = (band.bottom - band.top - (rc.bottom - rc.top)) / 2 - rc.top;
+            const LONG paddingY = HIWORD(::SendMessageW(toolbar, TB_GETPADDING, 0, 0));
+            const LONG pictureTop = rc.top + paddingY / 2;
+            const LONG shift = (band.bottom - band.top - pictureSize_) / 2 - pictureTop;
             place.top += shift;
             place.bottom = std::max(place.bottom, place.top + rc.bottom);
         }

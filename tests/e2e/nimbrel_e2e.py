@@ -588,7 +588,7 @@ class Session:
 
     def screenshot(self):
         """The whole virtual screen as a Picture, from ImageMagick's import."""
-        rc, _ = self.wine.x("import", "-window", "root", str(self.case_dir / "screen.ppm"), timeout=30)
+        rc, _ = self.wine.x("import", "-window", "root", "-depth", "8", str(self.case_dir / "screen.ppm"), timeout=30)
         check(rc == 0, "import could not take a screenshot")
         return Picture((self.case_dir / "screen.ppm").read_bytes())
 
