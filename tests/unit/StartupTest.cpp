@@ -82,16 +82,17 @@ struct PlacementCase {
 };
 
 TEST(LoadMainWindow, PlacesTheWindowAtEachEdgeAroundTheBarsActualSize) {
-    // Screen 1024 x 768 pixels at 15 twips per pixel: 15360 x 11520 twips.
+    // Screen 1024 x 768 pixels at 15 twips per pixel: 15360 x 11520 twips. The window keeps whole pixels:
+    // 455 and 445 twips become 450, 380 and 370 become 375, 640 becomes 645.
     const PlacementCase cases[] = {
-        {"TOP", 405, 0, 0, 15360, 455, 1, 0},
-        {"RIGHT", 405, 15360 - 445, 0, 445, 11520, 4, 2},
-        {"BOTTOM", 405, 0, 11520 - 455 + 10, 15360, 455, 2, 3},
-        {"LEFT", 405, 0, 0, 445, 11520, 3, 1},
-        {"TOP", 330, 0, 0, 15360, 380, 1, 0},
-        {"RIGHT", 600, 15360 - 640, 0, 640, 11520, 4, 2},
-        {"BOTTOM", 330, 0, 11520 - 380 + 10, 15360, 380, 2, 3},
-        {"LEFT", 330, 0, 0, 370, 11520, 3, 1},
+        {"TOP", 405, 0, 0, 15360, 450, 1, 0},
+        {"RIGHT", 405, 15360 - 450, 0, 450, 11520, 4, 2},
+        {"BOTTOM", 405, 0, 11520 - 450 + 10, 15360, 450, 2, 3},
+        {"LEFT", 405, 0, 0, 450, 11520, 3, 1},
+        {"TOP", 330, 0, 0, 15360, 375, 1, 0},
+        {"RIGHT", 600, 15360 - 645, 0, 645, 11520, 4, 2},
+        {"BOTTOM", 330, 0, 11520 - 375 + 10, 15360, 375, 2, 3},
+        {"LEFT", 330, 0, 0, 375, 11520, 3, 1},
     };
     for (const PlacementCase& c : cases) {
         FakeSystem sys;
