@@ -193,6 +193,22 @@ TEST_F(PointerWatchTest, HandlersRunningInsideATickDoNoHarm) {
     EXPECT_EQ(sys.log.Count("window.SetWindowPos(Topmost)"), 1U);
 }
 
+TEST_F(PointerWatchTest, ReadsThePointerAfterTheFirstPumpAndTheStateAfterTheSecond) {
+    Start("TOP", "TOP");
+    // Off the bar before the tick; at the top edge from the first pump on; off again during the second,
+    // where a click parks the bar. Only the pointer of the first pump with the state of the second recalls it.
+    sys.pointer.y = 400;
+    sys.pump.pending.push_back([&] {
+        sys.pointer.y = 0;
+        sys.pump.pending.push_back([&] {
+            sys.pointer.y = 400;
+            form->GO_BarOff();
+        });
+    });
+    form->Timer1_Timer();
+    EXPECT_TRUE(form->BarShown);
+}
+
 TEST_F(PointerWatchTest, ExitClickedInsideATickEndsEverything) {
     Start("TOP", "TOP");
     sys.pointer.y = 400;
