@@ -133,7 +133,8 @@ public:
 class IProcess {
 public:
     virtual ~IProcess() = default;
-    // The running executable's folder: no trailing separator except at a drive root.
+    // The running executable's folder: no trailing separator except at a drive root; empty when it cannot
+    // be found.
     virtual std::string ExecutableFolder() = 0;
     // Ends the process at once. The fake records the call and returns.
     virtual void EndProgram() = 0;

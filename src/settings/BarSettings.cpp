@@ -46,7 +46,13 @@ void frmMain::Read_CFG() {
     BarSettings.ToolbarPosition = "TOP";
     BarSettings.PointerPosition = "TOP";
 
-    const std::string path = JoinPath(platform_.process.ExecutableFolder(), kSettingsFileName);
+    const std::string folder = platform_.process.ExecutableFolder();
+    if (folder.empty()) {
+        // "\Nimbrel.Txt" alone would name the current drive's root: an unknown folder is an unreadable file.
+        ParseSettings(kDefaultSettingsFile, BarSettings);
+        return;
+    }
+    const std::string path = JoinPath(folder, kSettingsFileName);
     ReadResult file = platform_.files.ReadTextFile(path);
     if (file.status == ReadStatus::Missing) {
         // Write the defaults once and read them back; when the folder is not writable the

@@ -1,6 +1,7 @@
 #include "FakePlatform.h"
 
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 
 namespace nimbrel::test {
@@ -38,13 +39,22 @@ void FakeWindow::SetTop(float twips) {
     log_.Add("window.Top=" + Num(twips));
 }
 
+namespace {
+
+float WholePixels(float twips, float twipsPerPixel) {
+    return static_cast<float>(std::lround(static_cast<double>(twips) / static_cast<double>(twipsPerPixel))) *
+           twipsPerPixel;
+}
+
+}  // namespace
+
 void FakeWindow::SetWidth(float twips) {
-    width = twips;
+    width = WholePixels(twips, screen_.TwipsPerPixelX());
     log_.Add("window.Width=" + Num(twips));
 }
 
 void FakeWindow::SetHeight(float twips) {
-    height = twips;
+    height = WholePixels(twips, screen_.TwipsPerPixelY());
     log_.Add("window.Height=" + Num(twips));
 }
 

@@ -32,9 +32,23 @@ private:
 
 std::string Num(float value);
 
+class FakeScreen final : public IScreen {
+public:
+    float Width() const override { return static_cast<float>(widthPixels) * twipsPerPixelX; }
+    float Height() const override { return static_cast<float>(heightPixels) * twipsPerPixelY; }
+    float TwipsPerPixelX() const override { return twipsPerPixelX; }
+    float TwipsPerPixelY() const override { return twipsPerPixelY; }
+
+    int widthPixels = 1024;
+    int heightPixels = 768;
+    float twipsPerPixelX = 15.0F;
+    float twipsPerPixelY = 15.0F;
+};
+
+// Keeps its size in whole pixels of the screen, as a real window does; positions are kept as given.
 class FakeWindow final : public IMainWindow {
 public:
-    explicit FakeWindow(CallLog& log) : log_(log) {}
+    FakeWindow(CallLog& log, const IScreen& screen) : log_(log), screen_(screen) {}
     float Left() const override { return left; }
     float Top() const override { return top; }
     float Width() const override { return width; }
@@ -59,19 +73,7 @@ public:
 
 private:
     CallLog& log_;
-};
-
-class FakeScreen final : public IScreen {
-public:
-    float Width() const override { return static_cast<float>(widthPixels) * twipsPerPixelX; }
-    float Height() const override { return static_cast<float>(heightPixels) * twipsPerPixelY; }
-    float TwipsPerPixelX() const override { return twipsPerPixelX; }
-    float TwipsPerPixelY() const override { return twipsPerPixelY; }
-
-    int widthPixels = 1024;
-    int heightPixels = 768;
-    float twipsPerPixelX = 15.0F;
-    float twipsPerPixelY = 15.0F;
+    const IScreen& screen_;
 };
 
 class VirtualClock;
@@ -272,8 +274,8 @@ struct FakeSystem {
     void InstallAll(const std::string& programFiles = "C:\\Program Files");
 
     CallLog log;
-    FakeWindow window{log};
     FakeScreen screen;
+    FakeWindow window{log, screen};
     VirtualClock clock{log};
     FakePointer pointer;
     FakePump pump{log};

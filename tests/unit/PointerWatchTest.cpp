@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "FakePlatform.h"
 #include "docking/PointerWatch.h"
 
@@ -8,11 +11,38 @@ namespace {
 
 using test::FakeSystem;
 
-// Screen 1024 x 768 pixels at 15 twips per pixel. With the bar keeping 410 twips the window is
-// 460 twips across a horizontal bar and 450 across a vertical one.
+// Twips per pixel across and down; the unequal pairs catch a coordinate converted with the other axis' scale.
+struct Scale {
+    float x, y;
+};
+constexpr Scale kScales[] = {{15, 15}, {12, 12}, {10, 10}, {10, 15}, {15, 12}};
+
+struct Edge {
+    const char* name;
+    bool acrossX;  // LEFT and RIGHT: the X coordinate is tested
+    bool far;      // BOTTOM and RIGHT: at the screen's last row or column
+};
+constexpr Edge kEdges[] = {{"TOP", false, false},
+                           {"BOTTOM", false, true},
+                           {"LEFT", true, false},
+                           {"RIGHT", true, true}};
+
+// The 50-twip recall zone in pixels at a near (top, left) and a far (bottom, right) edge.
+struct ZoneDepth {
+    float twipsPerPixel;
+    int nearPixels, farPixels;
+};
+// At 10 twips per pixel the zone ends exactly on a pixel, which then counts as outside.
+constexpr ZoneDepth kZoneDepths[] = {{15, 4, 3}, {12, 5, 4}, {10, 5, 4}};
+
+// Screen 1024 x 768 pixels; the bar keeps 410 twips, so its window is 460 twips across a horizontal bar and
+// 450 across a vertical one, rounded to whole pixels.
 class PointerWatchTest : public ::testing::Test {
 protected:
-    void Start(const std::string& toolbar, const std::string& pointer) {
+    void Start(const std::string& toolbar, const std::string& pointer, Scale scale = {15, 15}) {
+        form.reset();
+        sys.screen.twipsPerPixelX = scale.x;
+        sys.screen.twipsPerPixelY = scale.y;
         sys.barViews.keptThickness = 410;
         sys.files.Put("C:\\Apps\\Bar\\Nimbrel.Txt",
                       "TOOLBAR_POSITION=" + toolbar + "\r\nPOINTER_POSITION=" + pointer + "\r\n");
@@ -33,76 +63,57 @@ protected:
         form->GO_BarOn();
         return TickAt(x, y);
     }
+    // The pointer at pixel `across` on the edge's axis and `along` on the other.
+    bool ParkedTickAcross(const Edge& edge, int across, int along) {
+        return edge.acrossX ? ParkedTickAt(across, along) : ParkedTickAt(along, across);
+    }
+    bool DockedTickAcross(const Edge& edge, int across, int along) {
+        return edge.acrossX ? DockedTickAt(across, along) : DockedTickAt(along, across);
+    }
+    int ScreenPixels(const Edge& edge) const { return edge.acrossX ? sys.screen.widthPixels : sys.screen.heightPixels; }
 
     FakeSystem sys;
     std::unique_ptr<frmMain> form;
 };
 
-TEST_F(PointerWatchTest, DockedTopBarHidesFromItsHeightDown) {
-    Start("TOP", "TOP");
-    ASSERT_EQ(sys.window.height, 460);
-    EXPECT_TRUE(DockedTickAt(500, 30));   // 450 twips: on the bar
-    EXPECT_FALSE(DockedTickAt(500, 31));  // 465: off
-    EXPECT_TRUE(DockedTickAt(5000, 0));   // beside the bar but within its band
-    EXPECT_TRUE(DockedTickAt(-300, 10));  // a monitor to the left, same band
+TEST_F(PointerWatchTest, DockedBarHidesFromTheBoundaryOfItsBand) {
+    for (const Scale& scale : kScales) {
+        for (const Edge& edge : kEdges) {
+            Start(edge.name, "TOP", scale);
+            const float twipsPerPixel = edge.acrossX ? scale.x : scale.y;
+            const int thickness =
+                static_cast<int>((edge.acrossX ? sys.window.width : sys.window.height) / twipsPerPixel);
+            // The boundary is the first row beyond a near bar, the bar's own first row at a far edge.
+            const int boundary = edge.far ? ScreenPixels(edge) - thickness : thickness;
+            const int inward = edge.far ? 1 : -1;
+            const int beyondScreen = edge.far ? ScreenPixels(edge) + 200 : -200;
+            SCOPED_TRACE(std::string(edge.name) + " at " + test::Num(scale.x) + "/" + test::Num(scale.y));
+            EXPECT_TRUE(DockedTickAcross(edge, boundary + inward, 300));
+            EXPECT_FALSE(DockedTickAcross(edge, boundary, 300)) << "the boundary counts as off the bar";
+            EXPECT_FALSE(DockedTickAcross(edge, boundary - inward, 300));
+            EXPECT_TRUE(DockedTickAcross(edge, boundary + inward, -300)) << "a monitor beside the band";
+            EXPECT_TRUE(DockedTickAcross(edge, beyondScreen, 5000)) << "beyond the screen is still the band";
+        }
+    }
 }
 
-TEST_F(PointerWatchTest, BoundaryCountsAsOffTheBar) {
-    // A window height of exactly 30 pixels puts the boundary on a pixel row.
-    sys.barViews.keptThickness = 400;
-    sys.files.Put("C:\\Apps\\Bar\\Nimbrel.Txt", "TOOLBAR_POSITION=TOP\r\n");
-    form = sys.StartedForm();
-    ASSERT_EQ(sys.window.height, 450);
-    EXPECT_TRUE(DockedTickAt(0, 29));
-    EXPECT_FALSE(DockedTickAt(0, 30));
-}
-
-TEST_F(PointerWatchTest, DockedBottomBarHidesFromItsTopEdgeUp) {
-    Start("BOTTOM", "BOTTOM");
-    form->GO_BarOff();
-    form->GO_BarOn();  // flush with the bottom edge
-    // Boundary: 11520 - 460 = 11060 twips, between pixel rows 737 (11055) and 738 (11070).
-    EXPECT_FALSE(DockedTickAt(0, 737));
-    EXPECT_TRUE(DockedTickAt(0, 738));
-    EXPECT_TRUE(DockedTickAt(0, 900)) << "below the primary screen is still the band";
-}
-
-TEST_F(PointerWatchTest, DockedVerticalBarsUseTheXCoordinate) {
-    Start("LEFT", "LEFT");
-    ASSERT_EQ(sys.window.width, 450);
-    EXPECT_TRUE(DockedTickAt(29, 700));
-    EXPECT_FALSE(DockedTickAt(30, 0)) << "X equal to the window width is off the bar";
-}
-
-TEST_F(PointerWatchTest, DockedRightBarBoundaryIsItsOwnFirstColumn) {
-    Start("RIGHT", "RIGHT");
-    // Boundary: 15360 - 450 = 14910 twips = pixel column 994.
-    EXPECT_FALSE(DockedTickAt(994, 0));
-    EXPECT_TRUE(DockedTickAt(995, 0));
-    EXPECT_TRUE(DockedTickAt(1500, 0));
-}
-
-TEST_F(PointerWatchTest, RecallEdgesAreFourPixelsDeepAtTopAndLeftThreeAtBottomAndRight) {
-    Start("TOP", "TOP");
-    EXPECT_TRUE(ParkedTickAt(500, 3));
-    EXPECT_FALSE(ParkedTickAt(500, 4));
-    EXPECT_TRUE(ParkedTickAt(500, -200)) << "a monitor above the primary screen";
-
-    form->BarSettings.PointerPosition = "LEFT";
-    EXPECT_TRUE(ParkedTickAt(3, 300));
-    EXPECT_FALSE(ParkedTickAt(4, 300));
-    EXPECT_TRUE(ParkedTickAt(-1, 300));
-
-    form->BarSettings.PointerPosition = "BOTTOM";
-    EXPECT_FALSE(ParkedTickAt(500, 764));
-    EXPECT_TRUE(ParkedTickAt(500, 765));
-    EXPECT_TRUE(ParkedTickAt(500, 767));
-    EXPECT_TRUE(ParkedTickAt(500, 2000));
-
-    form->BarSettings.PointerPosition = "RIGHT";
-    EXPECT_FALSE(ParkedTickAt(1020, 300));
-    EXPECT_TRUE(ParkedTickAt(1021, 300));
-    EXPECT_TRUE(ParkedTickAt(4000, 300));
+TEST_F(PointerWatchTest, RecallZoneIsFiftyTwipsDeepAtEveryEdge) {
+    for (const Scale& scale : kScales) {
+        for (const Edge& edge : kEdges) {
+            Start("TOP", edge.name, scale);
+            const float twipsPerPixel = edge.acrossX ? scale.x : scale.y;
+            const ZoneDepth& depth =
+                *std::find_if(std::begin(kZoneDepths), std::end(kZoneDepths),
+                              [&](const ZoneDepth& d) { return d.twipsPerPixel == twipsPerPixel; });
+            const int last = ScreenPixels(edge) - 1;
+            const int inside = edge.far ? last - depth.farPixels + 1 : depth.nearPixels - 1;
+            const int outside = edge.far ? inside - 1 : inside + 1;
+            SCOPED_TRACE(std::string(edge.name) + " at " + test::Num(scale.x) + "/" + test::Num(scale.y));
+            EXPECT_TRUE(ParkedTickAcross(edge, inside, 300));
+            EXPECT_FALSE(ParkedTickAcross(edge, outside, 300));
+            EXPECT_TRUE(ParkedTickAcross(edge, edge.far ? last + 200 : -200, 300)) << "a monitor beyond the edge";
+        }
+    }
 }
 
 TEST_F(PointerWatchTest, RecallEdgeIsIndependentOfTheDockingEdge) {
@@ -115,7 +126,6 @@ TEST_F(PointerWatchTest, RecallEdgeIsIndependentOfTheDockingEdge) {
 
 TEST_F(PointerWatchTest, UnrecognisedRecallEdgeNeverRecalls) {
     for (const char* pointer : {"", "MIDDLE", " TOP", "TOP=1"}) {
-        form.reset();
         Start("TOP", pointer);
         for (auto [x, y] : {std::pair{0, 0}, {500, 767}, {1023, 300}, {-5, -5}, {5000, 5000}})
             EXPECT_FALSE(ParkedTickAt(x, y)) << '"' << pointer << '"';
@@ -123,11 +133,14 @@ TEST_F(PointerWatchTest, UnrecognisedRecallEdgeNeverRecalls) {
 }
 
 TEST_F(PointerWatchTest, FailedPointerQueryUsesTheOrigin) {
-    Start("TOP", "TOP");
-    sys.pointer.fail = true;
-    sys.pointer.x = sys.pointer.y = 400;
-    EXPECT_TRUE(DockedTickAt(400, 400)) << "(0, 0) is inside a docked top bar";
-    EXPECT_TRUE(ParkedTickAt(400, 400)) << "and touches the top edge";
+    for (const Edge& edge : kEdges) {
+        Start(edge.name, edge.name);
+        sys.pointer.fail = true;
+        sys.pointer.x = sys.pointer.y = 400;
+        // (0, 0) is on a top or left bar and touches its edge, and is off a bottom or right bar.
+        EXPECT_EQ(DockedTickAt(400, 400), !edge.far) << edge.name;
+        EXPECT_EQ(ParkedTickAt(400, 400), !edge.far) << edge.name;
+    }
 }
 
 TEST_F(PointerWatchTest, PumpsTwiceOnStayAndThreeTimesOtherwise) {
@@ -180,6 +193,22 @@ TEST_F(PointerWatchTest, HandlersRunningInsideATickDoNoHarm) {
     EXPECT_EQ(sys.log.Count("window.SetWindowPos(Topmost)"), 1U);
 }
 
+TEST_F(PointerWatchTest, ReadsThePointerAfterTheFirstPumpAndTheStateAfterTheSecond) {
+    Start("TOP", "TOP");
+    // Off the bar before the tick; at the top edge from the first pump on; off again during the second,
+    // where a click parks the bar. Only the pointer of the first pump with the state of the second recalls it.
+    sys.pointer.y = 400;
+    sys.pump.pending.push_back([&] {
+        sys.pointer.y = 0;
+        sys.pump.pending.push_back([&] {
+            sys.pointer.y = 400;
+            form->GO_BarOff();
+        });
+    });
+    form->Timer1_Timer();
+    EXPECT_TRUE(form->BarShown);
+}
+
 TEST_F(PointerWatchTest, ExitClickedInsideATickEndsEverything) {
     Start("TOP", "TOP");
     sys.pointer.y = 400;
@@ -225,14 +254,10 @@ TEST(PixelsToTwips, RoundsTheFloatingPointProductHalfToEven) {
     EXPECT_EQ(PixelsToTwips(-2147483647 - 1, 15.0F), -2147483647 - 1);
 }
 
-TEST(PointerWatchDecision, OtherTwipsPerPixelMoveTheZones) {
+TEST(PointerWatchDecision, UnknownDockingEdgeNeverHides) {
     WatchInput in;
-    in.pointerPosition = "TOP";
-    in.y = PixelsToTwips(4, 10.0F);  // 144 DPI: 40 twips, still in the zone
-    EXPECT_TRUE(PointerTouchesRecallEdge(in));
-    in.y = PixelsToTwips(5, 10.0F);
-    EXPECT_FALSE(PointerTouchesRecallEdge(in));
     in.toolbarPosition = "NOWHERE";
+    in.y = 100000;
     EXPECT_FALSE(PointerLeftBand(in));
 }
 

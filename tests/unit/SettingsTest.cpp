@@ -108,6 +108,16 @@ TEST(ReadCfg, AtADriveRootTheSeparatorIsNotDoubled) {
     EXPECT_TRUE(sys.files.Content("D:\\Nimbrel.Txt").has_value());
 }
 
+TEST(ReadCfg, UnknownProgramFolderIsAnUnreadableFile) {
+    FakeSystem sys;
+    sys.process.executableFolder = "";
+    sys.files.Put("\\Nimbrel.Txt", "TOOLBAR_POSITION=LEFT");
+    auto form = sys.MakeForm();
+    form->Read_CFG();
+    EXPECT_EQ(form->BarSettings, (Settings{"TOP", "TOP", 1}));
+    EXPECT_TRUE(sys.log.Matching("files.").empty()) << "nothing read or written at the drive's root";
+}
+
 TEST(ReadCfg, UnwritableFolderRunsWithDefaultsAndTriesOnce) {
     FakeSystem sys;
     sys.files.MakeReadOnlyFolder("C:\\Apps\\Bar");

@@ -9,54 +9,55 @@ namespace {
 using test::FakeSystem;
 
 TEST(LoadMainWindow, RunsItsStepsInOrder) {
-    FakeSystem sys;
-    auto form = sys.MakeForm();
-    ASSERT_EQ(form->LoadMainWindow(), frmMain::LoadResult::Shown);
-
-    // Everything but the file checks of the catalogue, in the order it happened.
-    std::vector<std::string> calls;
-    for (const std::string& e : sys.log.Entries()) {
-        if (e.rfind("files.", 0) != 0)
-            calls.push_back(e);
-    }
-    const std::vector<std::string> expected = {
-        "shell.GetSpecialFolder(38)",
-        "bar0.Align=0",
-        "bar0.Height=0",
-        "bar0.Width=0",
-        "window.Left=0",
-        "window.Top=0",
-        "bar0.Align=1",
-        "bar0.DockSide=0",
-        "bar0.Height=400",
-        "window.Height=450",
-        "window.Width=15360",
-        "bar0.ImageList0",
-        "bar0.ImageList1",
-        "bar0.Style=1",
-        "window.Show",
-        "window.KeyPreview=0",
-        "window.SetWindowPos(Top)",
-        "window.SetActiveWindow",
-        "window.SetFocus",
-        "window.Refresh",
-        "Timer1.Interval=2000",
-        "Timer1.Enabled=1",
-        "Timer2.Interval=150",
+    // The placement of each edge; the bar keeps the 400 twips asked, and a vertical bar's window of
+    // 440 twips is read back as 29 pixels, 435 twips.
+    const std::pair<const char*, std::vector<std::string>> placements[] = {
+        {"TOP",
+         {"window.Left=0", "window.Top=0", "bar0.Align=1", "bar0.DockSide=0", "bar0.Height=400", "window.Height=450",
+          "window.Width=15360"}},
+        {"RIGHT",
+         {"window.Top=0", "bar0.Align=4", "bar0.DockSide=2", "window.Height=11520", "bar0.Width=400",
+          "window.Width=440", "window.Left=14925"}},
+        {"BOTTOM",
+         {"bar0.Align=2", "bar0.DockSide=3", "bar0.Height=400", "window.Height=450", "window.Width=15360",
+          "window.Top=11080", "window.Left=0"}},
+        {"LEFT",
+         {"bar0.Align=3", "bar0.DockSide=1", "bar0.Width=400", "window.Height=11520", "window.Width=440",
+          "window.Top=0", "window.Left=0"}},
     };
-    EXPECT_EQ(calls, expected);
-    // The settings file is read (and created) right after the Program Files lookup.
-    EXPECT_EQ(sys.log.Entries()[1], "files.Read(C:\\Apps\\Bar\\Nimbrel.Txt)");
+    for (const auto& [position, placement] : placements) {
+        FakeSystem sys;
+        sys.files.Put("C:\\Apps\\Bar\\Nimbrel.Txt", std::string("TOOLBAR_POSITION=") + position);
+        auto form = sys.MakeForm();
+        ASSERT_EQ(form->LoadMainWindow(), frmMain::LoadResult::Shown);
 
-    EXPECT_TRUE(form->BarShown);
-    EXPECT_TRUE(sys.window.visible);
-    EXPECT_FALSE(sys.window.topmost);
-    EXPECT_EQ(form->ProgramFilesDir, "C:\\Program Files");
-    EXPECT_EQ(form->ProgramCatalogue.ProgramCount, 19);
-    EXPECT_EQ(form->cmdBar[0]->MainBar(), form->cmdBar[0]->Bars().Item("STANDARD"));
-    EXPECT_EQ(form->cmdBar[0]->ImageList(0), form->ImageList1);
-    EXPECT_EQ(form->cmdBar[0]->ImageList(1), form->ImageList1);
-    EXPECT_EQ(form->ImageList1->Count(), 38);
+        // Everything but the file checks of the catalogue, in the order it happened.
+        std::vector<std::string> calls;
+        for (const std::string& e : sys.log.Entries()) {
+            if (e.rfind("files.", 0) != 0)
+                calls.push_back(e);
+        }
+        std::vector<std::string> expected = {"shell.GetSpecialFolder(38)", "bar0.Align=0", "bar0.Height=0",
+                                             "bar0.Width=0"};
+        expected.insert(expected.end(), placement.begin(), placement.end());
+        expected.insert(expected.end(),
+                        {"bar0.ImageList0", "bar0.ImageList1", "bar0.Style=0", "window.Show", "window.KeyPreview=0",
+                         "window.SetWindowPos(Top)", "window.SetActiveWindow", "window.SetFocus", "window.Refresh",
+                         "Timer1.Interval=2000", "Timer1.Enabled=1", "Timer2.Interval=150"});
+        EXPECT_EQ(calls, expected) << position;
+        // The settings file is read right after the Program Files lookup.
+        EXPECT_EQ(sys.log.Entries()[1], "files.Read(C:\\Apps\\Bar\\Nimbrel.Txt)");
+
+        EXPECT_TRUE(form->BarShown);
+        EXPECT_TRUE(sys.window.visible);
+        EXPECT_FALSE(sys.window.topmost);
+        EXPECT_EQ(form->ProgramFilesDir, "C:\\Program Files");
+        EXPECT_EQ(form->ProgramCatalogue.ProgramCount, 19);
+        EXPECT_EQ(form->cmdBar[0]->MainBar(), form->cmdBar[0]->Bars().Item("STANDARD"));
+        EXPECT_EQ(form->cmdBar[0]->ImageList(0), form->ImageList1);
+        EXPECT_EQ(form->cmdBar[0]->ImageList(1), form->ImageList1);
+        EXPECT_EQ(form->ImageList1->Count(), 38);
+    }
 }
 
 TEST(LoadMainWindow, NoTimerTicksBeforeItsIntervalsRunOut) {
@@ -82,16 +83,17 @@ struct PlacementCase {
 };
 
 TEST(LoadMainWindow, PlacesTheWindowAtEachEdgeAroundTheBarsActualSize) {
-    // Screen 1024 x 768 pixels at 15 twips per pixel: 15360 x 11520 twips.
+    // Screen 1024 x 768 pixels at 15 twips per pixel: 15360 x 11520 twips. The window keeps whole pixels:
+    // 455 and 445 twips become 450, 380 and 370 become 375, 640 becomes 645.
     const PlacementCase cases[] = {
-        {"TOP", 405, 0, 0, 15360, 455, 1, 0},
-        {"RIGHT", 405, 15360 - 445, 0, 445, 11520, 4, 2},
-        {"BOTTOM", 405, 0, 11520 - 455 + 10, 15360, 455, 2, 3},
-        {"LEFT", 405, 0, 0, 445, 11520, 3, 1},
-        {"TOP", 330, 0, 0, 15360, 380, 1, 0},
-        {"RIGHT", 600, 15360 - 640, 0, 640, 11520, 4, 2},
-        {"BOTTOM", 330, 0, 11520 - 380 + 10, 15360, 380, 2, 3},
-        {"LEFT", 330, 0, 0, 370, 11520, 3, 1},
+        {"TOP", 405, 0, 0, 15360, 450, 1, 0},
+        {"RIGHT", 405, 15360 - 450, 0, 450, 11520, 4, 2},
+        {"BOTTOM", 405, 0, 11520 - 450 + 10, 15360, 450, 2, 3},
+        {"LEFT", 405, 0, 0, 450, 11520, 3, 1},
+        {"TOP", 330, 0, 0, 15360, 375, 1, 0},
+        {"RIGHT", 600, 15360 - 645, 0, 645, 11520, 4, 2},
+        {"BOTTOM", 330, 0, 11520 - 375 + 10, 15360, 375, 2, 3},
+        {"LEFT", 330, 0, 0, 375, 11520, 3, 1},
     };
     for (const PlacementCase& c : cases) {
         FakeSystem sys;
