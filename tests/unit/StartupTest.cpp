@@ -113,6 +113,39 @@ TEST(LoadMainWindow, PlacesTheWindowAtEachEdgeAroundTheBarsActualSize) {
     }
 }
 
+TEST(FormDpiChanged, KeepsTheTwipsSizesAtTheNewScaleAndTheBarWhereItWas) {
+    // From 15 to 10 twips per pixel (96 to 144 DPI) on the same 1024 x 768 pixels: 10240 x 7680 twips. The
+    // window moves once, at the end, so a parked bar never shows on the screen on the way.
+    struct Case {
+        const char* position;
+        bool parked;
+        float left, top, width, height;
+    };
+    const Case cases[] = {
+        {"TOP", false, 0, 0, 10240, 450},        {"BOTTOM", false, 0, 7680 - 450, 10240, 450},
+        {"LEFT", false, 0, 0, 440, 7680},        {"RIGHT", false, 10240 - 440, 0, 440, 7680},
+        {"TOP", true, -1500, -1500, 10240, 450}, {"RIGHT", true, -1500, -1500, 440, 7680},
+    };
+    for (const Case& c : cases) {
+        FakeSystem sys;
+        sys.files.Put("C:\\Apps\\Bar\\Nimbrel.Txt", std::string("TOOLBAR_POSITION=") + c.position);
+        auto form = sys.StartedForm();
+        if (c.parked)
+            form->GO_BarOff();
+        sys.screen.twipsPerPixelX = sys.screen.twipsPerPixelY = 10.0F;
+        sys.log.Clear();
+        form->Form_DpiChanged();
+        SCOPED_TRACE(std::string(c.position) + (c.parked ? " parked" : " docked"));
+        EXPECT_EQ(sys.window.left, c.left);
+        EXPECT_EQ(sys.window.top, c.top);
+        EXPECT_EQ(sys.window.width, c.width);
+        EXPECT_EQ(sys.window.height, c.height);
+        EXPECT_EQ(form->BarShown, !c.parked);
+        EXPECT_EQ(sys.log.Matching("window.Move").size(), 1U);
+        EXPECT_TRUE(sys.log.Matching("window.Left").empty() && sys.log.Matching("window.Top").empty());
+    }
+}
+
 TEST(LoadMainWindow, AnyOtherPositionDocksAtTheTopInMemoryOnly) {
     for (const char* text : {"", " LEFT", "LEFT=1", "MIDDLE", "TOPX"}) {
         FakeSystem sys;
