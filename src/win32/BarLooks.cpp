@@ -121,7 +121,30 @@ void PaintBand(HDC dc, const RECT& band, const LookColours& colours, bool vertic
     ::GdiGradientFill(dc, vertices, 2, &span, 1, vertical ? GRADIENT_FILL_RECT_H : GRADIENT_FILL_RECT_V);
 }
 
+namespace {
+
+LRESULT ClassicEdges(NMTBCUSTOMDRAW& draw) {
+    switch (draw.nmcd.dwDrawStage) {
+        case CDDS_PREPAINT:
+            return CDRF_NOTIFYITEMDRAW;
+        case CDDS_ITEMPREPAINT:
+            return TBCDRF_NOBACKGROUND | TBCDRF_NOEDGES | CDRF_NOTIFYPOSTPAINT;
+        case CDDS_ITEMPOSTPAINT: {
+            RECT rc = draw.nmcd.rc;
+            const bool pressed = (draw.nmcd.uItemState & (CDIS_SELECTED | CDIS_CHECKED)) != 0;
+            ::DrawEdge(draw.nmcd.hdc, &rc, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT | BF_SOFT);
+            return CDRF_DODEFAULT;
+        }
+        default:
+            return CDRF_DODEFAULT;
+    }
+}
+
+}  // namespace
+
 LRESULT ToolbarCustomDraw(NMTBCUSTOMDRAW& draw, const ToolbarPaint& paint) {
+    if (paint.colours != nullptr && paint.colours->classicEdges)
+        return ClassicEdges(draw);
     if (paint.colours == nullptr || !paint.colours->paintsBand)
         return CDRF_DODEFAULT;
     const LookColours& colours = *paint.colours;

@@ -32,6 +32,8 @@ struct LookColours {
     COLORREF hot = CLR_DEFAULT;
     COLORREF hotFrame = CLR_NONE;
     COLORREF arrow = CLR_DEFAULT;  // CLR_DEFAULT leaves the system's drop-down arrow alone
+    // The raised and sunken edges of Classic, drawn through custom draw where a visual style cannot be removed.
+    bool classicEdges = false;
 };
 LookColours ColoursOf(BarLook drawn);
 

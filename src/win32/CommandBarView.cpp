@@ -173,7 +173,8 @@ void CommandBarView::CreateToolbar() {
     toolbar_.reset(toolbar);
     if (Drawn() == BarLook::Classic || Drawn() == BarLook::Dark) {
         // Classic is the system's raised buttons and Dark its own colours: a visual style would draw neither.
-        ::SetWindowTheme(toolbar, L"", L"");
+        ::SetWindowTheme(toolbar, L" ", L" ");
+        colours_.classicEdges = Drawn() == BarLook::Classic && ToolbarKeepsItsVisualStyle();
     }
     ::SetWindowSubclass(toolbar, &CommandBarView::ToolbarSubclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
     ::SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);

@@ -20,4 +20,8 @@ bool TipTimerOutlivesDeactivation() {
     return RunningOnWine();
 }
 
+bool ToolbarKeepsItsVisualStyle() {
+    return RunningOnWine();
+}
+
 }  // namespace nimbrel::win32

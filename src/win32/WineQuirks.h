@@ -16,4 +16,8 @@ bool MenuPicturesDrawnByProgram();
 // armed before the deactivation runs out, so there the tip is also told that the pointer has left every tool.
 bool TipTimerOutlivesDeactivation();
 
+// SetWindowTheme(L" ", L" ") turns a toolbar's visual style off on Windows, which then draws Classic's raised
+// buttons itself. Wine's toolbar keeps drawing with its style, so there the edges come from custom draw.
+bool ToolbarKeepsItsVisualStyle();
+
 }  // namespace nimbrel::win32
