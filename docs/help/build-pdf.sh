@@ -11,7 +11,7 @@ command -v groff >/dev/null || { echo "build-pdf.sh: groff is missing (apt-get i
 tmp="$out.tmp.$$"
 trap 'rm -f "$tmp"' EXIT
 # -k: UTF-8 input through preconv; -t: tables; -ww: every warning, and any warning fails the build below.
-groff -ww -k -t -ms -mpdf -Tpdf -dpaper=a4 -P-pa4 -dVERSION="$version" "$here/nimbrel.ms" >"$tmp" 2>"$tmp.log" || {
+groff -ww -k -t -ms -mpdf -Tpdf -dpaper=a4 -P-pa4 -dVERSION="$version" -dHELPDIR="$here" "$here/nimbrel.ms" >"$tmp" 2>"$tmp.log" || {
     cat "$tmp.log" >&2; rm -f "$tmp.log"; exit 1; }
 if [ -s "$tmp.log" ]; then
     echo "build-pdf.sh: groff reported problems in nimbrel.ms:" >&2

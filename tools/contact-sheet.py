@@ -1,0 +1,174 @@
+#!/usr/bin/python3
+"""Pictures of the real Nimbrel.exe for people to look at, rendered under Wine on a virtual X server.
+
+    tools/contact-sheet.py [--build build/windows]
+
+Runs the bar at 96, 120, 144 and 192 DPI (100 to 200 %) in each of the four looks, with the Browser drop-down
+open, and writes:
+
+  docs/contact-sheet.png      every scale and look side by side, shown in the README
+  docs/help/bar-labelled.pdf  the bar at 144 DPI with each button named, for the manual (built without Wine)
+
+Needs the Windows build (Nimbrel.exe and the end-to-end helpers), Wine, Xvfb, xdotool, ImageMagick and
+python3-pil; takes about three minutes.
+"""
+
+import argparse
+import re
+import sys
+import time
+from pathlib import Path
+
+from PIL import Image, ImageDraw, ImageFont
+
+ROOT = Path(__file__).resolve().parent.parent
+sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+import nimbrel_e2e as e2e  # noqa: E402
+
+DPIS = (96, 120, 144, 192)
+LOOKS = ("Classic", "Flat", "Gradient", "Dark")
+INSTALLED = ["Mozilla Firefox/firefox.exe", "Opera/opera.exe", "Netscape/Netscape Browser/netscape.exe"]
+SHEET_BACKGROUND = (246, 246, 246)
+INK = (40, 40, 40)
+
+
+def settings(style):
+    # Classic is the look of a file without a STYLE line; "STYLE=0" reads as 1.
+    line = f"STYLE={style}\r\n" if style else ""
+    return f"TOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\n{line}".encode("ascii")
+
+
+def capture(args, dpi, style):
+    """The screen with the Browser menu open, the bar's buttons and the menu's frame, at one scale and look."""
+    with e2e_session(args, dpi, style) as s:
+        buttons = s.toolbar()
+        bare = screenshot(s)
+        browser = s.button("Browser")
+        s.click_at(*browser.centre)
+        s.wait_menu()
+        # The first entry lit from the keyboard: the pointer stays in the band, so no tick parks the bar.
+        s.wine.x("xdotool", "key", "Down")
+        time.sleep(1.0)
+        shot = screenshot(s)
+        _, _, out = s.menus()
+        frame = next(line.split("\t") for line in out.splitlines() if line.startswith("MENU\t"))
+        menu = tuple(int(v) for v in frame[2:6])
+        return bare, shot, buttons, menu, s.geometry()
+
+
+def screenshot(s):
+    rc, _ = s.wine.x("import", "-window", "root", "-depth", "8", str(s.case_dir / "shot.png"), timeout=30)
+    e2e.check(rc == 0, "import could not take a screenshot")
+    shot = Image.open(s.case_dir / "shot.png").convert("RGB")
+    shot.load()
+    return shot
+
+
+class e2e_session:
+    def __init__(self, args, dpi, style):
+        self.session = e2e.Session(args, f"sheet-{dpi}-{style}", settings=settings(style), install=INSTALLED,
+                                   dpi=dpi, rest=(1000, 3))
+
+    def __enter__(self):
+        return self.session.start()
+
+    def __exit__(self, *exc):
+        self.session.stop()
+        return False
+
+
+def sheet(cells):
+    """Rows of scales, columns of looks; each cell the bar's start and the open menu."""
+    pad, label_w, head_h = 12, 110, 26
+    col_w = [max(cells[d, look].width for d in DPIS) for look in LOOKS]
+    row_h = [max(cells[d, look].height for look in LOOKS) for d in DPIS]
+    out = Image.new("RGB", (label_w + sum(col_w) + pad * (len(LOOKS) + 1), head_h + sum(row_h) + pad * len(DPIS)),
+                    SHEET_BACKGROUND)
+    draw = ImageDraw.Draw(out)
+    x = label_w + pad
+    for look, width in zip(LOOKS, col_w):
+        draw.text((x, 8), f"{LOOKS.index(look)} {look}", fill=INK)
+        x += width + pad
+    y = head_h
+    for dpi, height in zip(DPIS, row_h):
+        draw.text((8, y + 4), f"{dpi} DPI ({dpi * 100 // 96} %)", fill=INK)
+        x = label_w + pad
+        for look, width in zip(LOOKS, col_w):
+            out.paste(cells[dpi, look], (x, y))
+            x += width + pad
+        y += height + pad
+    return out
+
+
+def label_font(size):
+    try:
+        return ImageFont.truetype("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", size)
+    except OSError:
+        return ImageFont.load_default()
+
+
+def labelled_bar(shot, buttons, geometry):
+    """The whole bar with every button's name below it on a leader line, the names spread over four rows."""
+    bar = shot.crop((0, 0, max(b.right for b in buttons) + 8, geometry.h))
+    named = [b for b in buttons if not b.separator]
+    font = label_font(15)
+    line_h = 22
+    # Each name goes on the first row where it clears the name before it.
+    ends, placed = [], []
+    for b in named:
+        x = (b.left + b.right) // 2
+        row = next((r for r, end in enumerate(ends) if end < x), len(ends))
+        if row == len(ends):
+            ends.append(0)
+        ends[row] = x + 3 + font.getlength(b.tip) + 8
+        placed.append((b, x, row))
+    out = Image.new("RGB", (int(max(ends)) + 4, bar.height + len(ends) * line_h + 8), (255, 255, 255))
+    out.paste(bar, (0, 0))
+    draw = ImageDraw.Draw(out)
+    for b, x, row in placed:
+        y = bar.height + 4 + row * line_h
+        draw.line([(x, b.bottom - 3), (x, y + 4)], fill=(150, 150, 150))
+        draw.text((x + 3, y), b.tip, fill=INK, font=font)
+    return out
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", default=str(ROOT / "build" / "windows"))
+    parser.add_argument("--work", default="/tmp/nimbrel-contact-sheet")
+    parser.add_argument("--sheet", default=str(ROOT / "docs" / "contact-sheet.png"))
+    parser.add_argument("--bar", default=str(ROOT / "docs" / "help" / "bar-labelled.pdf"))
+    args = parser.parse_args()
+    build = Path(args.build)
+    args.exe = str(build / "src" / "win32" / "Nimbrel.exe")
+    args.helpers = str(build / "tests" / "e2e" / "helpers")
+    if e2e.setup(args) != 0:
+        return 1
+    cells = {}
+    try:
+        for dpi in DPIS:
+            for style, look in enumerate(LOOKS):
+                bare, shot, buttons, menu, geometry = capture(args, dpi, style)
+                # The left of the bar down to the bottom of the open menu.
+                right = max(menu[2], buttons[5].right) + 6
+                cells[dpi, look] = shot.crop((0, 0, right, menu[3] + 6))
+                e2e.log(f"{dpi} DPI {look}: buttons {buttons[0]} ... menu {menu}")
+                if dpi == 144 and look == "Flat":
+                    bar = labelled_bar(bare, buttons, geometry)
+    finally:
+        e2e.cleanup(args)
+    sheet(cells).save(args.sheet, optimize=True)
+    # Dated by nothing but the epoch, so that the same pictures give the same bytes.
+    epoch = time.gmtime(0)
+    bar.save(args.bar, "PDF", resolution=144.0, creationDate=epoch, modDate=epoch, producer="Nimbrel")
+    # The manual places the picture at its own size.
+    manual = ROOT / "docs" / "help" / "nimbrel.ms"
+    size = f"{bar.width * 72 / 144:g}p {bar.height * 72 / 144:g}p"
+    text = re.sub(r"^\.PIC bar-labelled\.pdf .*$", f".PIC bar-labelled.pdf {size}", manual.read_text(), flags=re.M)
+    manual.write_text(text)
+    e2e.log(f"wrote {args.sheet} and {args.bar} ({size})")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
