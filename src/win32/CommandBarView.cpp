@@ -481,6 +481,11 @@ bool CommandBarView::OnToolbarKey(WPARAM key) {
         MoveHot(key == VK_HOME ? 1 : -1);
     } else if (key == VK_RETURN || key == VK_SPACE ||
                (onCategory && (key == opener || (dockSide_ == 3 && key == VK_UP)))) {
+        // The character that TranslateMessage made of this key is still queued; a menu opened now would take it
+        // for its own and close.
+        MSG typed{};
+        while (::PeekMessageW(&typed, toolbar_.get(), WM_CHAR, WM_CHAR, PM_REMOVE)) {
+        }
         if (hot >= 0)
             Press(static_cast<std::size_t>(hot));
     } else {

@@ -365,3 +365,47 @@ def menu_click_after_tick(args):
         check_launch(s, 0, "google\\google earth\\googleearth.exe", "Google Earth")
         s.wait_parked()
         s.wait_menu_closed()
+
+
+# --- the keyboard and the tips ---------------------------------------------------------------------------------
+
+
+@case
+def keyboard_opens_menu_and_starts(args):
+    """The bar has the focus at start-up: Right, Right, Enter opens Browser, Down, Enter starts its first program."""
+    with running(args, "keyboard_opens_menu_and_starts",
+                 install=["Mozilla Firefox/firefox.exe", "Opera/opera.exe"]) as s:
+        check(s.focus() == (True, True), f"the toolbar does not have the focus after start-up: {s.focus()}")
+        s.keys("Right", "Right", "Return")
+        items = s.wait_menu()
+        check(visible_texts(items) == ["FireFox", "Opera"], f"Right, Right, Enter opened {visible_texts(items)}")
+        s.keys("Down", "Return")
+        check_launch(s, 0, "Mozilla Firefox\\firefox.exe", "FireFox chosen from the keyboard")
+        s.wait_parked()
+        s.wait_menu_closed()
+        # Every show gives the focus back to the toolbar, with no button lit until an arrow key is pressed.
+        s.recall("TOP")
+        check(s.focus() == (True, True), f"the toolbar does not have the focus after a recall: {s.focus()}")
+        s.keys("Escape")
+        check(not s.menus()[0], "Escape opened something")
+
+
+@case
+def quick_click_leaves_only_the_menu(args):
+    """A click at once on a category: its tip, armed by the pointer's arrival, never covers the open menu."""
+    with running(args, "quick_click_leaves_only_the_menu", install=["Opera/opera.exe"]) as s:
+        x, y = s.button("Browser").centre
+        s.wine.x("xdotool", "mousemove", str(x), str(y), "click", "1")
+        items = s.wait_menu()
+        check(visible_texts(items) == ["Opera"], f"Browser lists {visible_texts(items)}")
+        time.sleep(2.0)  # well past the tip's delay of half a second
+        tips = s.visible_tips()
+        check(not tips, f"a tip shows over the open menu: {tips}")
+        s.keys("Escape")
+        s.wait_menu_closed()
+        # With the menu closed the tips are back: resting on a button shows its tip beside it.
+        search = s.button("Search")
+        s.move(*search.centre)
+        near = lambda t: search.left - 40 <= t[0] <= search.right and search.top <= t[1] <= search.bottom + 40
+        s.wait_until("the Search tip", lambda: [t for t in s.visible_tips() if near(t)], 5)
+

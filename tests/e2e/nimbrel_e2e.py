@@ -622,6 +622,22 @@ class Session:
         # One xdotool call: the pointer leaves the bar's band only a moment before the click.
         self.wine.x("xdotool", "mousemove", str(x), str(y), "sleep", "0.2", "click", "1")
 
+    def keys(self, *names):
+        """Presses keys as the user would: they go to the window that has the keyboard focus."""
+        rc, _ = self.wine.x("xdotool", "key", "--delay", "150", *names)
+        check(rc == 0, f"xdotool could not press {names}")
+
+    def focus(self):
+        """(focus is on the toolbar, the bar is the active window), as the bar's own thread sees it."""
+        line = next((l for l in self.probe("focus").splitlines() if l.startswith("FOCUS\t")), "")
+        fields = line.split("\t")
+        return len(fields) == 5 and fields[2] == "1", len(fields) == 5 and fields[4] == "1"
+
+    def visible_tips(self):
+        """The screen rectangles (left, top, right, bottom) of the bar's tool-tips that are showing."""
+        return [tuple(int(v) for v in line.split("\t")[1:5]) for line in self.probe("tips").splitlines()
+                if line.startswith("TIP\t")]
+
     def recall(self, edge="TOP"):
         self.move(*EDGE[edge])
         self.wait_docked(edge)

@@ -2,9 +2,12 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -217,7 +220,11 @@ struct RecordedEvents : ICommandBarViewEvents {
     void OnDropDownPressed(const std::string& key, const PopupAnchor& anchor) override {
         dropped.push_back(key);
         lastAnchor = anchor;
+        if (whileOpen)
+            whileOpen();
     }
+    // Runs where the menu would be on the screen.
+    std::function<void()> whileOpen;
     std::vector<std::string> pressed;
     std::vector<std::string> dropped;
     PopupAnchor lastAnchor;
@@ -434,6 +441,37 @@ TEST_F(BarViewTest, EveryButtonCarriesItsNameAsItsText) {
     EXPECT_NE(::SendMessageW(toolbar, TB_GETEXTENDEDSTYLE, 0, 0) & TBSTYLE_EX_MIXEDBUTTONS, 0);
 }
 
+TEST_F(BarViewTest, AccessibilityClientsReadTheSameNames) {
+    CommandBarView view(window, factory, events, 200);
+    view.ShowButtons(Buttons());
+    IAccessible* raw = nullptr;
+    if (FAILED(::AccessibleObjectFromWindow(Toolbar(view), static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                            reinterpret_cast<void**>(&raw))) ||
+        raw == nullptr)
+        GTEST_SKIP() << "no accessible object for the toolbar";
+    std::unique_ptr<IAccessible, void (*)(IAccessible*)> accessible(raw, [](IAccessible* a) { a->Release(); });
+    // Children 1 to 4 are the buttons in their order, when the system's proxy knows toolbars.
+    std::vector<std::wstring> names;
+    for (LONG child = 1; child <= 4; ++child) {
+        VARIANT id{};
+        id.vt = VT_I4;
+        id.lVal = child;
+        BSTR name = nullptr;
+        names.emplace_back(SUCCEEDED(accessible->get_accName(id, &name)) && name != nullptr ? name : L"");
+        ::SysFreeString(name);
+    }
+    if (names[0].empty() && names[2].empty())
+        GTEST_SKIP() << "the accessible object has no names for toolbar buttons (Wine's oleacc has no toolbar proxy)";
+    EXPECT_EQ(names[0], L"Exit");
+    EXPECT_EQ(names[2], L"Browser");
+    VARIANT id{};
+    id.vt = VT_I4;
+    id.lVal = 3;
+    VARIANT role{};
+    ASSERT_TRUE(SUCCEEDED(accessible->get_accRole(id, &role)));
+    EXPECT_TRUE(role.vt == VT_I4 && (role.lVal == ROLE_SYSTEM_BUTTONDROPDOWN || role.lVal == ROLE_SYSTEM_BUTTONMENU));
+}
+
 TEST_F(BarViewTest, ADisplayScaleChangeRemakesThePicturesAtTheNewSize) {
     CommandBarView view(window, factory, events, 200);
     view.SetImageList(0, factory.LoadImageList());
@@ -460,12 +498,133 @@ TEST_F(BarViewTest, ADisplayScaleChangeRemakesThePicturesAtTheNewSize) {
     EXPECT_FLOAT_EQ(view.Height(), static_cast<float>(TwipsToPixels(400.0f, newDpi)) * TwipsPerPixel(newDpi));
 }
 
+TEST_F(BarViewTest, KeysMoveThroughTheButtonsAndPressThem) {
+    // Along a horizontal bar: no button is hot at first, Right and Left step over the separator and the hidden
+    // button, Home and End go to the ends, Enter presses, Down opens a category.
+    CommandBarView view(window, factory, events, 200);
+    view.SetAlignment(1);
+    view.SetDockSide(0);
+    view.SetHeight(400.0f);
+    view.ShowButtons(Buttons());
+    HWND toolbar = Toolbar(view);
+    ::SendMessageW(toolbar, WM_SETFOCUS, 0, 0);
+    auto hot = [&] { return static_cast<int>(::SendMessageW(toolbar, TB_GETHOTITEM, 0, 0)); };
+    auto key = [&](WPARAM k) { ::SendMessageW(toolbar, WM_KEYDOWN, k, 0); };
+    EXPECT_EQ(hot(), -1);
+    const struct {
+        WPARAM key;
+        int hot;
+    } steps[] = {{VK_RIGHT, 0}, {VK_RIGHT, 2}, {VK_RIGHT, 0}, {VK_LEFT, 2}, {VK_HOME, 0}, {VK_END, 2}};
+    for (const auto& step : steps) {
+        key(step.key);
+        EXPECT_EQ(hot(), step.hot) << step.key;
+    }
+    key(VK_HOME);
+    key(VK_RETURN);
+    ASSERT_EQ(events.pressed, std::vector<std::string>{"EXIT"});
+    key(VK_DOWN);  // not a category: nothing
+    EXPECT_TRUE(events.dropped.empty());
+    key(VK_END);
+    key(VK_DOWN);
+    ASSERT_EQ(events.dropped, std::vector<std::string>{"BROWSER"});
+    key(VK_SPACE);
+    EXPECT_EQ(events.dropped.size(), 2u);
+}
+
+TEST_F(BarViewTest, TipsStayHiddenWhileADropDownIsOpen) {
+    // The pointer rests on Browser and its tip is armed; the drop-down opens at once. While it is open the tip
+    // must not come up, and once it has closed the same rest shows the tip again.
+    CommandBarView view(window, factory, events, 200);
+    view.SetAlignment(1);
+    view.SetHeight(400.0f);
+    view.ShowButtons(Buttons());
+    window.Move(0.0f, 0.0f);
+    window.SetVisible(true);
+    window.Activate();
+    HWND toolbar = Toolbar(view);
+    HWND tips = reinterpret_cast<HWND>(::SendMessageW(toolbar, TB_GETTOOLTIPS, 0, 0));
+    ASSERT_NE(tips, nullptr);
+    RECT browser{};
+    ::SendMessageW(toolbar, TB_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&browser));
+    const POINT inside{(browser.left + browser.right) / 2, (browser.top + browser.bottom) / 2};
+    POINT onScreen = inside;
+    ::ClientToScreen(toolbar, &onScreen);
+    ::SetCursorPos(onScreen.x, onScreen.y);
+    // A menu's own loop holds the pointer: while it is open the toolbar hears no mouse, only the clock runs.
+    auto waitForTheTip = [&](bool withInput) {
+        const DWORD start = ::GetTickCount();
+        MSG msg{};
+        const UINT queues = withInput ? 0 : PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE | PM_QS_PAINT;
+        while (::GetTickCount() - start < 2 * ::GetDoubleClickTime()) {
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | queues))
+                ::DispatchMessageW(&msg);
+            ::Sleep(5);
+        }
+        return ::IsWindowVisible(tips) != FALSE;
+    };
+    bool shownWhileOpen = true;
+    events.whileOpen = [&] { shownWhileOpen = waitForTheTip(false); };
+    // Point and click at once: the press of a whole-drop-down button asks for its menu there and then.
+    ::SendMessageW(toolbar, WM_MOUSEMOVE, 0, MAKELPARAM(inside.x, inside.y));
+    ::SendMessageW(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(inside.x, inside.y));
+    ::SendMessageW(toolbar, WM_LBUTTONUP, 0, MAKELPARAM(inside.x, inside.y));
+    ASSERT_EQ(events.dropped.size(), 1u);
+    EXPECT_FALSE(shownWhileOpen);
+    ::SendMessageW(toolbar, WM_MOUSEMOVE, 0, MAKELPARAM(0, 0));
+    ::SendMessageW(toolbar, WM_MOUSEMOVE, 0, MAKELPARAM(inside.x, inside.y));
+    EXPECT_TRUE(waitForTheTip(true)) << "the tip no longer shows at all, so the check above proves nothing";
+    window.SetVisible(false);
+}
+
+TEST_F(BarViewTest, HighContrastDrawsEveryColourfulLookWithTheSystemColours) {
+    HIGHCONTRASTW before{};
+    before.cbSize = sizeof(before);
+    ASSERT_TRUE(::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(before), &before, 0));
+    CommandBarView view(window, factory, events, 200);
+    view.ShowButtons(Buttons());
+    view.SetStyle(3);  // Dark
+    auto customDraw = [&] {
+        NMTBCUSTOMDRAW draw{};
+        draw.nmcd.hdr.hwndFrom = Toolbar(view);
+        draw.nmcd.hdr.code = NM_CUSTOMDRAW;
+        draw.nmcd.dwDrawStage = CDDS_PREPAINT;
+        return ::SendMessageW(window.Handle(), WM_NOTIFY, 200, reinterpret_cast<LPARAM>(&draw));
+    };
+    auto setHighContrast = [&](bool on) {
+        HIGHCONTRASTW contrast{};
+        contrast.cbSize = sizeof(contrast);
+        contrast.dwFlags = on ? HCF_HIGHCONTRASTON : 0;
+        const BOOL done = ::SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof(contrast), &contrast, 0);
+        ::SendMessageW(window.Handle(), WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+        return done && HighContrastOn() == on;
+    };
+    // Wine keeps high contrast off whatever it is told: there only the rule itself is checked, below.
+    if (!setHighContrast(false) || !setHighContrast(true)) {
+        setHighContrast((before.dwFlags & HCF_HIGHCONTRASTON) != 0);
+        GTEST_SKIP() << "this system does not switch high contrast";
+    }
+    ASSERT_TRUE(setHighContrast(false));
+    EXPECT_EQ(customDraw(), CDRF_NOTIFYITEMDRAW);  // the dark look draws its own colours
+    ASSERT_TRUE(setHighContrast(true));
+    EXPECT_EQ(customDraw(), CDRF_DODEFAULT);
+    EXPECT_NE(::GetWindowLongW(Toolbar(view), GWL_STYLE) & TBSTYLE_FLAT, 0);
+    EXPECT_EQ(::SendMessageW(Toolbar(view), TB_BUTTONCOUNT, 0, 0), 4);
+    EXPECT_TRUE(setHighContrast(false));
+    EXPECT_EQ(customDraw(), CDRF_NOTIFYITEMDRAW);
+    setHighContrast((before.dwFlags & HCF_HIGHCONTRASTON) != 0);
+}
+
 TEST_F(BarViewTest, StyleNumbersGiveTheirLooks) {
     EXPECT_EQ(LookOfStyle(0), BarLook::Classic);
     EXPECT_EQ(LookOfStyle(1), BarLook::Flat);
     EXPECT_EQ(LookOfStyle(2), BarLook::Gradient);
     EXPECT_EQ(LookOfStyle(3), BarLook::Dark);
     EXPECT_EQ(LookOfStyle(-5), BarLook::Flat);
+    // High contrast: the colourful looks take the system's colours as Flat does; Classic is the system's already.
+    for (BarLook look : {BarLook::Flat, BarLook::Gradient, BarLook::Dark})
+        EXPECT_EQ(DrawnLook(look, true), BarLook::Flat);
+    EXPECT_EQ(DrawnLook(BarLook::Classic, true), BarLook::Classic);
+    EXPECT_EQ(DrawnLook(BarLook::Dark, false), BarLook::Dark);
 
     CommandBarView view(window, factory, events, 200);
     view.ShowButtons(Buttons());

@@ -3,6 +3,8 @@
 //   probe toolbar [PID]   the window titled "Nimbrel" and every button of its toolbar, in screen pixels
 //   probe menu            every open popup menu with its items (read by menuprobe.dll inside the owner)
 //   probe run COMMANDLINE starts COMMANDLINE exactly as given (application name left to the system)
+//   probe focus           the classes of the bar thread's focus and active windows
+//   probe tips            every tool-tip window of the bar's process that is on the screen, with its text
 //
 // Output is one record a line, fields separated by tabs, text fields last, UTF-8.
 #include <windows.h>
@@ -193,6 +195,7 @@ int ProbeToolbar(DWORD pid) {
     GetWindowRect(toolbar, &bar);
     Emit(L"TOOLBAR\t" + Hex(toolbar) + L"\t" + Num(count) + L"\t" + Num((styles & CCS_VERT) ? 1 : 0) + L"\t" +
          Rect(bar));
+    Emit(L"HOT\t" + Num(static_cast<long long>(SendMessageW(toolbar, TB_GETHOTITEM, 0, 0))));
     auto* tips = reinterpret_cast<HWND>(SendMessageW(toolbar, TB_GETTOOLTIPS, 0, 0));
     for (int i = 0; i < count; ++i) {
         TBBUTTON button = {};
@@ -314,6 +317,50 @@ int Run(const std::wstring& commandLine) {
 
 }  // namespace
 
+struct TipSearch {
+    DWORD pid = 0;
+    std::vector<HWND> tips;
+};
+
+BOOL CALLBACK FindTips(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<TipSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == search->pid && IsWindowVisible(window) && ClassOf(window) == TOOLTIPS_CLASSW) {
+        search->tips.push_back(window);
+    }
+    return TRUE;
+}
+
+int ProbeFocusAndTips(bool tips) {
+    MainSearch search;
+    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.main == nullptr) {
+        Emit(L"ERROR\tno window titled Nimbrel with a toolbar");
+        return 3;
+    }
+    DWORD pid = 0;
+    const DWORD thread = GetWindowThreadProcessId(search.main, &pid);
+    if (!tips) {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof(info);
+        GetGUIThreadInfo(thread, &info);
+        Emit(L"FOCUS\t" + ClassOf(info.hwndFocus) + L"\t" + Num(info.hwndFocus == search.toolbar ? 1 : 0) + L"\t" +
+             ClassOf(info.hwndActive) + L"\t" + Num(info.hwndActive == search.main ? 1 : 0));
+        return 0;
+    }
+    TipSearch found;
+    found.pid = pid;
+    EnumWindows(FindTips, reinterpret_cast<LPARAM>(&found));
+    for (HWND tip : found.tips) {
+        RECT r = {};
+        GetWindowRect(tip, &r);
+        Emit(L"TIP\t" + Rect(r) + L"\t" + TitleOf(tip));
+    }
+    Emit(L"TIPS\t" + Num(static_cast<long long>(found.tips.size())));
+    return 0;
+}
+
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
     if (command == L"toolbar") {
@@ -325,6 +372,9 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"run" && argc > 2) {
         return Run(argv[2]);
     }
-    Emit(L"usage: probe toolbar [PID] | probe menu | probe run COMMANDLINE");
+    if (command == L"focus" || command == L"tips") {
+        return ProbeFocusAndTips(command == L"tips");
+    }
+    Emit(L"usage: probe toolbar [PID] | probe menu | probe run COMMANDLINE | probe focus | probe tips");
     return 2;
 }
