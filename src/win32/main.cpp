@@ -5,6 +5,7 @@
 #include <objbase.h>
 
 #include "app/frmMain.h"
+#include "win32/DllSearch.h"
 #include "win32/Win32Platform.h"
 
 namespace {
@@ -65,6 +66,8 @@ int Run(HINSTANCE instance) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // Before comctl32, uxtheme or anything else that is not a KnownDLL is loaded.
+    nimbrel::win32::LoadDllsOnlyFromSystemFolder();
     try {
         return Run(instance);
     } catch (...) {

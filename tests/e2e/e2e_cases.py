@@ -1,6 +1,7 @@
 """The end-to-end cases: each function drives one fresh Nimbrel.exe and raises Failure when it misbehaves."""
 
 import time
+from pathlib import Path
 
 from nimbrel_e2e import (APP_WIN, AWAY, BAR_TIPS, EDGE, REST, SCREEN_H, SCREEN_W, Session, argument_of, check,
                          expected_geometry, log, same_path)
@@ -336,3 +337,24 @@ def menu_click_after_tick(args):
         check_launch(s, 0, "google\\google earth\\googleearth.exe", "Google Earth")
         s.wait_parked()
         s.wait_menu_closed()
+
+
+# --- a hostile program folder ----------------------------------------------------------------------------------
+
+
+@case
+def planted_dlls_stay_out(args):
+    """UxTheme.dll and MSIMG32.dll planted beside the program, searched there first as Windows would: neither runs,
+    and the bar docks, launches, parks and comes back."""
+    marker = (Path(args.helpers) / "marker.dll").read_bytes()
+    with running(args, "planted_dlls_stay_out", install=["Mozilla Firefox/firefox.exe"],
+                 extra_files={"UxTheme.dll": marker, "MSIMG32.dll": marker}, dll_overrides="uxtheme,msimg32=n,b") as s:
+        check_geometry(s, "TOP")
+        items = s.open_menu("Browser")
+        s.click_item(items, "FireFox")
+        check_launch(s, 0, "Mozilla Firefox\\firefox.exe", "FireFox")
+        s.wait_parked()
+        s.recall("TOP")
+        check_geometry(s, "TOP", recalled=True)
+        planted = [r for r in s.records() if r[0] == "DLL"]
+        check(not planted, f"a planted DLL ran: {planted}")

@@ -367,7 +367,7 @@ class Session:
     """One running Nimbrel.exe in its own prefix and display."""
 
     def __init__(self, args, name, settings=None, install=(), keep_iexplore=False, iexplore=False, rest=REST["TOP"],
-                 extra_files=None):
+                 extra_files=None, dll_overrides=None):
         self.args = args
         self.name = name
         self.settings = settings
@@ -376,6 +376,7 @@ class Session:
         self.iexplore = iexplore
         self.rest = rest
         self.extra_files = extra_files or {}
+        self.dll_overrides = dll_overrides
         self.case_dir = Path(args.work) / f"case-{name}"
         self.xvfb = None
         self.wine = None
@@ -422,6 +423,8 @@ class Session:
         self.prepare()
         self.xvfb = Xvfb()
         self.wine = Wine(self.case_dir, self.xvfb.display)
+        if self.dll_overrides:
+            self.wine.env["WINEDLLOVERRIDES"] = f"{WINE_OVERRIDES};{self.dll_overrides}"
         self.move(*self.rest)
         self.output = open(self.case_dir / "nimbrel-output.txt", "wb")
         log(f"starting Nimbrel.exe in {self.case_dir} on :{self.xvfb.display}")
