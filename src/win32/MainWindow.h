@@ -33,10 +33,23 @@ public:
     virtual void OnTimer(UINT_PTR id) = 0;
 };
 
+// What other programs and the system ask of the bar through its window.
+class IRequestSink {
+public:
+    virtual ~IRequestSink() = default;
+    // Another start of the same Nimbrel.exe wants the bar back.
+    virtual void OnRecallRequested() = 0;
+    // The session ends, or the installer replaces the program: end at once, as Exit does.
+    virtual void OnEndRequested() = 0;
+};
+
 class MainWindow final : public IMainWindow {
 public:
     static constexpr const wchar_t* kClassName = L"NimbrelMainWindow";
     static constexpr const wchar_t* kTitle = L"Nimbrel";
+    // Registered window messages that other programs post to the bar's window (packaging/nimbrel.nsi too).
+    static constexpr const wchar_t* kRecallMessage = L"Nimbrel.Recall";
+    static constexpr const wchar_t* kExitMessage = L"Nimbrel.Exit";
 
     // Creates the window hidden; Handle() is null when that failed.
     explicit MainWindow(HINSTANCE instance);
@@ -51,6 +64,7 @@ public:
     void AddChild(IChildListener& child);
     void RemoveChild(IChildListener& child);
     void SetTimerSink(ITimerSink* sink) { timerSink_ = sink; }
+    void SetRequestSink(IRequestSink* sink) { requestSink_ = sink; }
 
     // True while a popup menu runs its own modal loop on this window.
     bool MenuOpen() const { return menuDepth_ > 0 || inMenuLoop_; }
@@ -96,6 +110,10 @@ private:
     void OnEnterMenuLoop();
     void OnExitMenuLoop();
     void OnClose();
+    bool OnQueryEndSession();
+    void OnEndSession(bool ending);
+    void OnRecallRequest();
+    void OnExitRequest();
     void OnDestroy();
 
     RECT WindowRect() const;
@@ -109,6 +127,9 @@ private:
     bool inMenuLoop_ = false;
     std::vector<IChildListener*> children_;
     ITimerSink* timerSink_ = nullptr;
+    IRequestSink* requestSink_ = nullptr;
+    UINT recallMessage_;
+    UINT exitMessage_;
 };
 
 }  // namespace nimbrel::win32
