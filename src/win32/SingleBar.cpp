@@ -1,7 +1,6 @@
 #include "win32/SingleBar.h"
 
 #include <cstdint>
-#include <cwchar>
 
 #include "win32/MainWindow.h"
 #include "win32/Shell.h"
@@ -89,9 +88,10 @@ std::wstring BarMutexName(std::wstring_view canonicalFolder) {
         hash ^= static_cast<std::uint16_t>(unit);
         hash *= 1099511628211ULL;
     }
-    wchar_t digits[17] = {};
-    std::swprintf(digits, 17, L"%016llx", static_cast<unsigned long long>(hash));
-    return std::wstring(L"Local\\Nimbrel.Bar.") + digits;
+    std::wstring name = L"Local\\Nimbrel.Bar.";
+    for (int shift = 60; shift >= 0; shift -= 4)
+        name.push_back(L"0123456789abcdef"[(hash >> shift) & 0xF]);
+    return name;
 }
 
 BarClaim::BarClaim(std::wstring_view canonicalFolder) {

@@ -4,11 +4,22 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <cstdlib>
+
 #include "app/frmMain.h"
 #include "win32/DllSearch.h"
 #include "win32/SingleBar.h"
 #include "win32/Strings.h"
 #include "win32/Win32Platform.h"
+
+// Takes the place of the static C++ library's verbose handler for std::terminate, which would bring its name
+// demangler and printf (about 60 KB) only to write to a standard error that a windowed program does not have.
+// Nothing reaches std::terminate here anyway: wWinMain and the window procedure catch every exception.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() {
+    std::abort();
+}
+}  // namespace __gnu_cxx
 
 namespace {
 
