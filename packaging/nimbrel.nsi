@@ -23,6 +23,8 @@ Target amd64-unicode
 ManifestDPIAware true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
+; The files' own dates would make every build of the same commit different; installed files take the install time.
+SetDateSave off
 
 !define APP "Nimbrel"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${APP}"

@@ -8,6 +8,10 @@ out=${1:?usage: build-pdf.sh OUTPUT.pdf [VERSION]}
 version=${2:-$(sed -n 's/^project(Nimbrel VERSION \([0-9.]*\).*/\1/p' "$here/../../CMakeLists.txt")}
 [ -n "$version" ] || { echo "build-pdf.sh: cannot find the project version" >&2; exit 1; }
 command -v groff >/dev/null || { echo "build-pdf.sh: groff is missing (apt-get install groff)" >&2; exit 1; }
+# The same bytes whatever the caller's locale (gropdf, a Perl program, also warns about one that is missing);
+# the PDF's dates follow SOURCE_DATE_EPOCH when it is set.
+LC_ALL=C.UTF-8
+export LC_ALL
 tmp="$out.tmp.$$"
 trap 'rm -f "$tmp"' EXIT
 # -k: UTF-8 input through preconv; -t: tables; -ww: every warning, and any warning fails the build below.
