@@ -47,7 +47,9 @@ class MainWindow final : public IMainWindow {
 public:
     static constexpr const wchar_t* kClassName = L"NimbrelMainWindow";
     static constexpr const wchar_t* kTitle = L"Nimbrel";
-    // Registered window messages that other programs post to the bar's window (packaging/nimbrel.nsi too).
+    // Registered window messages that other programs send to the bar's window. The installer and the uninstaller
+    // (packaging/nimbrel.nsi) end the bar that runs from the install folder with kExitMessage, followed by WM_CLOSE
+    // for 1.0.0, which ends on that; this window refuses WM_CLOSE.
     static constexpr const wchar_t* kRecallMessage = L"Nimbrel.Recall";
     static constexpr const wchar_t* kExitMessage = L"Nimbrel.Exit";
 
