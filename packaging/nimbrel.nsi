@@ -42,6 +42,7 @@ VIAddVersionKey /LANG=1033 "ProductName" "${APP}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "FileDescription" "${APP} ${VERSION} setup"
+; The same company and copyright as Nimbrel.exe's version resource (src/win32/nimbrel.rc) and LICENSE.
 VIAddVersionKey /LANG=1033 "CompanyName" "The Nimbrel developers"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 The Nimbrel developers"
 
