@@ -425,11 +425,17 @@ def second_start_hands_over(args):
         # The running bar has read its settings; a start that reached its own start-up would write them afresh.
         s.settings_path().unlink()
         second = s.launch(APP_WIN.upper() + "\\nimbrel.EXE")
-        s.wait_until("the second start to end", lambda: second.poll() is not None, 10)
+        shown = set()
+
+        def second_ended():
+            shown.update(s.windows_of(second))
+            return second.poll() is not None
+
+        s.wait_until("the second start to end", second_ended, 10)
         log(f"second start ended with status {second.returncode}")
         check(second.returncode == 0, f"the second start ended with status {second.returncode}")
+        check(not shown, f"the second start showed windows {shown}")
         s.wait_docked("TOP")
-        check(not s.windows_of(second), "the second start made a window")
         check(not s.settings_path().exists(), "the second start wrote a settings file")
         check(s.alive(), "the first bar ended")
         # The pointer is away from the band: the watch parks the bar again, as after any recall.
