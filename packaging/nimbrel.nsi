@@ -23,6 +23,8 @@ Target amd64-unicode
 ManifestDPIAware true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
+; The files' own dates would make every build of the same commit different; installed files take the install time.
+SetDateSave off
 
 !define APP "Nimbrel"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${APP}"
@@ -40,6 +42,7 @@ VIAddVersionKey /LANG=1033 "ProductName" "${APP}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "FileDescription" "${APP} ${VERSION} setup"
+; The same company and copyright as Nimbrel.exe's version resource (src/win32/nimbrel.rc) and LICENSE.
 VIAddVersionKey /LANG=1033 "CompanyName" "The Nimbrel developers"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 The Nimbrel developers"
 
@@ -68,8 +71,75 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 The Nimbrel deve
 
 !insertmacro MUI_LANGUAGE "English"
 
+; Ending the bar that runs from the install folder, before its files are replaced or removed. The protocol, shared
+; with src/win32/MainWindow.h: every top-level window of class "NimbrelMainWindow" whose process image is
+; $INSTDIR\Nimbrel.exe gets the registered message "Nimbrel.Exit", on which the bar ends at once as by its Exit
+; button, and then WM_CLOSE, on which 1.0.0 (which knows no "Nimbrel.Exit") ends; copies that run from other folders
+; are left alone. The installer waits up to 5 s for the process and ends it itself after that: the bar writes
+; nothing on its way out, so nothing is lost. Sets $BarEnded to 1 when a bar was ended, otherwise to 0.
+Var BarEnded
+!macro END_RUNNING_BAR prefix
+Function ${prefix}EndRunningBar
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  Push $4
+  Push $5
+  Push $6
+  StrCpy $BarEnded 0
+  StrCpy $6 "$INSTDIR\${APP}.exe"
+  System::Call 'kernel32::GetLongPathNameW(w "$INSTDIR", w .r0, i ${NSIS_MAX_STRLEN}) i .r1'
+  ${If} $1 > 0
+    StrCpy $6 "$0\${APP}.exe"
+  ${EndIf}
+  System::Call 'user32::RegisterWindowMessageW(w "Nimbrel.Exit") i .r0'
+  StrCpy $2 0
+  ; A bar that does not go away even when its process is ended cannot hold the installer for ever.
+  StrCpy $5 0
+  ${Do}
+    System::Call 'user32::FindWindowExW(p 0, p r2, w "NimbrelMainWindow", p 0) p .r2'
+    ${If} $2 P= 0
+      ${Break}
+    ${EndIf}
+    System::Call 'user32::GetWindowThreadProcessId(p r2, *i 0 r3)'
+    ; SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE
+    System::Call 'kernel32::OpenProcess(i 0x101001, i 0, i r3) p .r3'
+    ${If} $3 P= 0
+      ${Continue}
+    ${EndIf}
+    System::Call 'kernel32::QueryFullProcessImageNameW(p r3, i 0, w .r4, *i ${NSIS_MAX_STRLEN}) i .r1'
+    ${If} $1 <> 0
+    ${AndIf} $4 == $6
+      System::Call 'user32::PostMessageW(p r2, i r0, p 0, p 0)'
+      System::Call 'user32::PostMessageW(p r2, i ${WM_CLOSE}, p 0, p 0)'
+      System::Call 'kernel32::WaitForSingleObject(p r3, i 5000) i .r1'
+      ${If} $1 <> 0
+        System::Call 'kernel32::TerminateProcess(p r3, i 0)'
+        System::Call 'kernel32::WaitForSingleObject(p r3, i 5000)'
+      ${EndIf}
+      StrCpy $BarEnded 1
+      ; The window is gone: search again from the first one.
+      StrCpy $2 0
+      IntOp $5 $5 + 1
+    ${EndIf}
+    System::Call 'kernel32::CloseHandle(p r3)'
+  ${LoopUntil} $5 >= 8
+  Pop $6
+  Pop $5
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+!macroend
+!insertmacro END_RUNNING_BAR ""
+!insertmacro END_RUNNING_BAR "un."
+
 Section "${APP} (required)" SecProgram
   SectionIn RO
+  Call EndRunningBar
   SetOutPath "$INSTDIR"
   File "${STAGE_DIR}/Nimbrel.exe"
   File "${STAGE_DIR}/nimbrel.pdf"
@@ -97,6 +167,11 @@ Section "${APP} (required)" SecProgram
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   IntFmt $0 "0x%08X" $0
   WriteRegDWORD HKCU "${UNINST_KEY}" "EstimatedSize" "$0"
+
+  ; An upgrade over a running bar leaves the new one running.
+  ${If} $BarEnded == 1
+    Exec '"$INSTDIR\Nimbrel.exe"'
+  ${EndIf}
 SectionEnd
 
 Section /o "Start with Windows" SecStartup
@@ -117,6 +192,7 @@ Function .onInit
 FunctionEnd
 
 Section "Uninstall"
+  Call un.EndRunningBar
   Delete "$INSTDIR\Nimbrel.exe"
   Delete "$INSTDIR\nimbrel.pdf"
   Delete "$INSTDIR\README.txt"

@@ -16,7 +16,10 @@ constexpr UINT kKeepZOrder = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
 
 }  // namespace
 
-MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {
+MainWindow::MainWindow(HINSTANCE instance)
+    : instance_(instance),
+      recallMessage_(::RegisterWindowMessageW(kRecallMessage)),
+      exitMessage_(::RegisterWindowMessageW(kExitMessage)) {
     if (!RegisterWindowClass(instance, kClassName, &MainWindow::WindowProc, CS_HREDRAW | CS_VREDRAW,
                              reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)),
                              ::LoadIconW(instance, MAKEINTRESOURCEW(1))))
@@ -65,6 +68,15 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    // Registered messages have no fixed numbers (0 when registering failed, which no message is).
+    if (message != 0 && message == recallMessage_) {
+        OnRecallRequest();
+        return 0;
+    }
+    if (message != 0 && message == exitMessage_) {
+        OnExitRequest();
+        return 0;
+    }
     switch (message) {
         case WM_SIZE:
             OnSize(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
@@ -107,6 +119,11 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_CLOSE:
             OnClose();
+            return 0;
+        case WM_QUERYENDSESSION:
+            return OnQueryEndSession() ? TRUE : FALSE;
+        case WM_ENDSESSION:
+            OnEndSession(wParam != FALSE);
             return 0;
         case WM_DESTROY:
             OnDestroy();
@@ -187,7 +204,27 @@ void MainWindow::OnExitMenuLoop() {
 }
 
 void MainWindow::OnClose() {
-    ::DestroyWindow(hwnd_);
+    // Only the Exit button ends the program: Alt+F4 and other programs' WM_CLOSE are refused.
+}
+
+bool MainWindow::OnQueryEndSession() {
+    // Nothing is unsaved, so logging off or shutting down never waits for the bar.
+    return true;
+}
+
+void MainWindow::OnEndSession(bool ending) {
+    if (ending && requestSink_ != nullptr)
+        requestSink_->OnEndRequested();
+}
+
+void MainWindow::OnRecallRequest() {
+    if (requestSink_ != nullptr)
+        requestSink_->OnRecallRequested();
+}
+
+void MainWindow::OnExitRequest() {
+    if (requestSink_ != nullptr)
+        requestSink_->OnEndRequested();
 }
 
 void MainWindow::OnDestroy() {

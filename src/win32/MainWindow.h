@@ -37,10 +37,25 @@ public:
     virtual void OnTimer(UINT_PTR id) = 0;
 };
 
+// What other programs and the system ask of the bar through its window.
+class IRequestSink {
+public:
+    virtual ~IRequestSink() = default;
+    // Another start of the same Nimbrel.exe wants the bar back.
+    virtual void OnRecallRequested() = 0;
+    // The session ends, or the installer replaces the program: end at once, as Exit does.
+    virtual void OnEndRequested() = 0;
+};
+
 class MainWindow final : public IMainWindow {
 public:
     static constexpr const wchar_t* kClassName = L"NimbrelMainWindow";
     static constexpr const wchar_t* kTitle = L"Nimbrel";
+    // Registered window messages that other programs send to the bar's window. The installer and the uninstaller
+    // (packaging/nimbrel.nsi) end the bar that runs from the install folder with kExitMessage, followed by WM_CLOSE
+    // for 1.0.0, which ends on that; this window refuses WM_CLOSE.
+    static constexpr const wchar_t* kRecallMessage = L"Nimbrel.Recall";
+    static constexpr const wchar_t* kExitMessage = L"Nimbrel.Exit";
 
     // Creates the window hidden; Handle() is null when that failed.
     explicit MainWindow(HINSTANCE instance);
@@ -62,6 +77,7 @@ public:
 
     // The DPI of the display that shows the window; every twips conversion of the window uses it.
     const Dpi& DisplayDpi() const { return dpi_; }
+    void SetRequestSink(IRequestSink* sink) { requestSink_ = sink; }
 
     // True while a popup menu runs its own modal loop on this window.
     bool MenuOpen() const { return menuDepth_ > 0 || inMenuLoop_; }
@@ -109,6 +125,10 @@ private:
     void OnEnterMenuLoop();
     void OnExitMenuLoop();
     void OnClose();
+    bool OnQueryEndSession();
+    void OnEndSession(bool ending);
+    void OnRecallRequest();
+    void OnExitRequest();
     void OnDestroy();
 
     RECT WindowRect() const;
@@ -125,6 +145,9 @@ private:
     ITimerSink* timerSink_ = nullptr;
     HWND focusTarget_ = nullptr;
     std::function<void()> dpiChanged_;
+    IRequestSink* requestSink_ = nullptr;
+    UINT recallMessage_;
+    UINT exitMessage_;
 };
 
 }  // namespace nimbrel::win32

@@ -4,8 +4,22 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <cstdlib>
+
 #include "app/frmMain.h"
+#include "win32/DllSearch.h"
+#include "win32/SingleBar.h"
+#include "win32/Strings.h"
 #include "win32/Win32Platform.h"
+
+// Takes the place of the static C++ library's verbose handler for std::terminate, which would bring its name
+// demangler and printf (about 60 KB) only to write to a standard error that a windowed program does not have.
+// Nothing reaches std::terminate here anyway: wWinMain and the window procedure catch every exception.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() {
+    std::abort();
+}
+}  // namespace __gnu_cxx
 
 namespace {
 
@@ -22,6 +36,24 @@ public:
 
 private:
     bool initialised_;
+};
+
+// What other programs and the system ask through the bar's window, answered by the form.
+class FormRequests final : public nimbrel::win32::IRequestSink {
+public:
+    explicit FormRequests(nimbrel::frmMain& form) : form_(form) {}
+    // From now on the bar is docked or parked, so a recall means what it means at the recall edge.
+    void BarIsUp() { barIsUp_ = true; }
+
+    void OnRecallRequested() override {
+        if (barIsUp_)
+            form_.GO_BarOn();
+    }
+    void OnEndRequested() override { form_.GO_Exit(); }
+
+private:
+    nimbrel::frmMain& form_;
+    bool barIsUp_ = false;
 };
 
 int RunMessageLoop() {
@@ -50,6 +82,8 @@ int Run(HINSTANCE instance) {
         return 1;
     }
     nimbrel::frmMain form(platform.Services());
+    FormRequests requests(form);
+    platform.Window().SetRequestSink(&requests);
     switch (form.LoadMainWindow()) {
         case nimbrel::frmMain::LoadResult::Failed:
             ::MessageBoxW(nullptr, L"Nimbrel could not build its command bar.", L"Nimbrel", MB_ICONSTOP);
@@ -59,13 +93,26 @@ int Run(HINSTANCE instance) {
         case nimbrel::frmMain::LoadResult::Shown:
             break;
     }
-    return RunMessageLoop();
+    requests.BarIsUp();
+    const int result = RunMessageLoop();
+    platform.Window().SetRequestSink(nullptr);
+    return result;
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // Before comctl32, uxtheme or anything else that is not a KnownDLL is loaded.
+    nimbrel::win32::LoadDllsOnlyFromSystemFolder();
     try {
+        // Decided before the window exists and before the settings file is read: a second start only hands over.
+        const std::wstring folder =
+            nimbrel::win32::CanonicalPath(nimbrel::win32::Utf8ToWide(nimbrel::win32::Process().ExecutableFolder()));
+        const nimbrel::win32::BarClaim claim(folder);
+        // A bar that holds the folder but does not answer (hung, or crashed and not yet gone) never keeps this
+        // start from running.
+        if (!claim.Won() && nimbrel::win32::RecallRunningBar(folder))
+            return 0;
         return Run(instance);
     } catch (...) {
         ::MessageBoxW(nullptr, L"Nimbrel stopped after an unexpected error.", L"Nimbrel", MB_ICONSTOP);

@@ -1,6 +1,8 @@
 """The end-to-end cases: each function drives one fresh Nimbrel.exe and raises Failure when it misbehaves."""
 
+import shutil
 import time
+from pathlib import Path
 
 from nimbrel_e2e import (APP_WIN, AWAY, BAR_TIPS, EDGE, REST, SCREEN_H, SCREEN_W, Session, argument_of, check,
                          expected_geometry, log, same_path)
@@ -409,3 +411,127 @@ def quick_click_leaves_only_the_menu(args):
         near = lambda t: search.left - 40 <= t[0] <= search.right and search.top <= t[1] <= search.bottom + 40
         s.wait_until("the Search tip", lambda: [t for t in s.visible_tips() if near(t)], 5)
 
+
+# --- a hostile program folder ----------------------------------------------------------------------------------
+
+
+@case
+def planted_dlls_stay_out(args):
+    """UxTheme.dll and MSIMG32.dll planted beside the program, searched there first as Windows would: neither runs,
+    and the bar docks, launches, parks and comes back."""
+    marker = (Path(args.helpers) / "marker.dll").read_bytes()
+    with running(args, "planted_dlls_stay_out", install=["Mozilla Firefox/firefox.exe"],
+                 extra_files={"UxTheme.dll": marker, "MSIMG32.dll": marker}, dll_overrides="uxtheme,msimg32=n,b") as s:
+        check_geometry(s, "TOP")
+        items = s.open_menu("Browser")
+        s.click_item(items, "FireFox")
+        check_launch(s, 0, "Mozilla Firefox\\firefox.exe", "FireFox")
+        s.wait_parked()
+        s.recall("TOP")
+        check_geometry(s, "TOP", recalled=True)
+        planted = [r for r in s.records() if r[0] == "DLL"]
+        check(not planted, f"a planted DLL ran: {planted}")
+
+
+# --- only Exit ends the bar, one bar per folder ----------------------------------------------------------------
+
+
+def check_settings_kept(s, path, text, mtime):
+    check(path.read_bytes() == text, f"the settings file changed: {path.read_bytes()!r}")
+    check(path.stat().st_mtime_ns == mtime, "the settings file was written")
+
+
+@case
+def close_refused(args):
+    """Alt+F4 on the focused bar and a WM_CLOSE from another program leave it running; it parks, comes back,
+    and Exit still ends it."""
+    with running(args, "close_refused") as s:
+        s.wine.x("xdotool", "key", "alt+F4")
+        out = s.probe("close")
+        check("CLOSE\t1" in out, f"probe could not post WM_CLOSE: {out!r}")
+        s.stays("the bar after Alt+F4 and WM_CLOSE", lambda: s.alive() and s.geometry().map_state == "IsViewable",
+                2.5)
+        check_geometry(s, "TOP")
+        s.move(*AWAY)
+        s.wait_parked()
+        s.recall("TOP")
+        s.click_button("Exit")
+        s.wait_until("the process to end after Exit", lambda: not s.alive(), 10)
+
+
+@case
+def session_end_ends_at_once(args):
+    """At log-off the bar answers WM_QUERYENDSESSION with yes, and WM_ENDSESSION ends it by itself at once;
+    the settings file is not written."""
+    text = settings("TOP", "TOP", 2)
+    with running(args, "session_end_ends_at_once", settings=text) as s:
+        path = s.settings_path()
+        mtime = path.stat().st_mtime_ns
+        out = s.probe("endsession")
+        log(f"probe: {out.strip()!r}")
+        check("QUERY\t1" in out, f"the bar did not agree to end the session: {out!r}")
+        s.wait_until("the process to end after WM_ENDSESSION", lambda: not s.alive(), 3)
+        check_settings_kept(s, path, text, mtime)
+        check(not s.records(), f"ending the session started something: {s.records()}")
+
+
+@case
+def wine_end_session(args):
+    """wineboot --end-session (Wine's log-off) succeeds without a prompt and the bar is gone."""
+    text = settings("TOP", "TOP", 3)
+    with running(args, "wine_end_session", settings=text) as s:
+        path = s.settings_path()
+        mtime = path.stat().st_mtime_ns
+        s.wine.run("wineboot", "--end-session", timeout=30)
+        s.wait_until("the process to end after the session ended", lambda: not s.alive(), 5)
+        check_settings_kept(s, path, text, mtime)
+
+
+@case
+def second_start_hands_over(args):
+    """A second start of the same Nimbrel.exe, named in other letter case, shows no window, writes no settings file
+    and ends; the parked bar docks as at its recall edge. Once the first bar is killed, a new start runs."""
+    with running(args, "second_start_hands_over", settings=settings("TOP", "TOP")) as s:
+        s.move(*AWAY)
+        s.wait_parked()
+        # The running bar has read its settings; a start that reached its own start-up would write them afresh.
+        s.settings_path().unlink()
+        second = s.launch(APP_WIN.upper() + "\\nimbrel.EXE")
+        shown = set()
+
+        def second_ended():
+            shown.update(s.windows_of(second))
+            return second.poll() is not None
+
+        s.wait_until("the second start to end", second_ended, 10)
+        log(f"second start ended with status {second.returncode}")
+        check(second.returncode == 0, f"the second start ended with status {second.returncode}")
+        check(not shown, f"the second start showed windows {shown}")
+        s.wait_docked("TOP")
+        check(not s.settings_path().exists(), "the second start wrote a settings file")
+        check(s.alive(), "the first bar ended")
+        # The pointer is away from the band: the watch parks the bar again, as after any recall.
+        s.wait_parked()
+        s.proc.kill()
+        s.proc.wait()
+        s.proc = s.launch(f"{APP_WIN}\\Nimbrel.exe")
+        s.wid = s.wait_for_window(timeout=20)
+        log(f"after the first bar was killed a new one runs: window {s.geometry()}")
+
+
+@case
+def other_folder_runs_beside(args):
+    """A copy in another folder, with its own settings file, runs beside the first bar with its own edge."""
+    with running(args, "other_folder_runs_beside", settings=settings("TOP", "TOP")) as s:
+        other = s.case_dir / "drive_c" / "Apps" / "Other"
+        other.mkdir(parents=True)
+        shutil.copy2(s.args.exe, other / "Nimbrel.exe")
+        (other / "Nimbrel.Txt").write_bytes(settings("LEFT", "LEFT"))
+        beside = s.launch("C:\\Apps\\Other\\Nimbrel.exe")
+        wid = s.wait_for_window(beside, timeout=20)
+        g = s.geometry(wid)
+        log(f"the other folder's bar: {g}")
+        x, y, w, h = expected_geometry("LEFT")
+        check(g.x == x and g.w == w and g.h == h, f"the other bar is not docked at the left: {g}")
+        check(s.alive() and beside.poll() is None, "one of the two bars ended")
+        check_geometry(s, "TOP")

@@ -412,7 +412,7 @@ class Session:
     """One running Nimbrel.exe in its own prefix and display."""
 
     def __init__(self, args, name, settings=None, install=(), keep_iexplore=False, iexplore=False, rest=REST["TOP"],
-                 extra_files=None, dpi=96):
+                 extra_files=None, dpi=96, dll_overrides=None):
         self.args = args
         self.name = name
         self.settings = settings
@@ -422,6 +422,7 @@ class Session:
         self.rest = rest
         self.extra_files = extra_files or {}
         self.dpi = dpi
+        self.dll_overrides = dll_overrides
         self.case_dir = Path(args.work) / f"case-{name}"
         self.xvfb = None
         self.wine = None
@@ -470,21 +471,32 @@ class Session:
         self.prepare()
         self.xvfb = Xvfb()
         self.wine = Wine(self.case_dir, self.xvfb.display)
+        if self.dll_overrides:
+            self.wine.env["WINEDLLOVERRIDES"] = f"{WINE_OVERRIDES};{self.dll_overrides}"
         self.move(*self.rest)
         self.output = open(self.case_dir / "nimbrel-output.txt", "wb")
         log(f"starting Nimbrel.exe in {self.case_dir} on :{self.xvfb.display}")
-        self.proc = subprocess.Popen(["wine", f"{APP_WIN}\\Nimbrel.exe"], env=self.wine.env, cwd=self.case_dir,
-                                     stdout=self.output, stderr=subprocess.STDOUT)
+        self.proc = self.launch(f"{APP_WIN}\\Nimbrel.exe")
         self.wid = self.wait_for_window()
         log(f"window {self.wid} at {self.geometry()}")
         return self
 
-    def wait_for_window(self, timeout=45):
+    def launch(self, windows_path):
+        """Starts another program of the prefix; its output joins the program output file."""
+        return subprocess.Popen(["wine", windows_path], env=self.wine.env, cwd=self.case_dir, stdout=self.output,
+                                stderr=subprocess.STDOUT)
+
+    def windows_of(self, proc):
+        """The X windows titled "Nimbrel" that belong to the process, mapped or not."""
+        rc, out = self.wine.x("xdotool", "search", "--all", "--pid", str(proc.pid), "--name", "^Nimbrel$")
+        return out.split()
+
+    def wait_for_window(self, proc=None, timeout=45):
+        proc = proc or self.proc
         deadline = time.time() + timeout
         while time.time() < deadline:
-            check(self.proc.poll() is None, f"Nimbrel.exe ended early with status {self.proc.returncode}")
-            rc, out = self.wine.x("xdotool", "search", "--all", "--pid", str(self.proc.pid), "--name", "^Nimbrel$")
-            for wid in out.split():
+            check(proc.poll() is None, f"Nimbrel.exe ended early with status {proc.returncode}")
+            for wid in self.windows_of(proc):
                 geometry = self.geometry(wid)
                 if geometry.map_state == "IsViewable":
                     return wid

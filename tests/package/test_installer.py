@@ -15,7 +15,7 @@ import time
 
 from nimbrelbar import Bar
 from winesession import (TestFailure, WineSession, check, expected_file_version, pe_file_version,
-                         read_pdf_records, wait_for)
+                         pe_version_string, read_pdf_records, wait_for)
 
 SHIPPED = ['Nimbrel.exe', 'nimbrel.pdf', 'README.txt', 'LICENSE.txt', 'CREDITS.txt']
 UNINSTALL_KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Nimbrel'
@@ -92,9 +92,16 @@ def main():
         extra = sorted(set(os.listdir(install_dir)) - set(SHIPPED) - {'uninstall.exe'})
         check(not extra, 'unexpected files installed: %r' % extra)
         with open(os.path.join(install_dir, 'Nimbrel.exe'), 'rb') as f:
-            found = pe_file_version(f.read())
+            program = f.read()
+        found = pe_file_version(program)
         check(args.install_only or found == version,
               'the installed Nimbrel.exe carries file version %r, expected %r' % (found, version))
+        with open(args.setup, 'rb') as f:
+            setup = f.read()
+        for key in ('CompanyName', 'LegalCopyright'):
+            names = pe_version_string(program, key), pe_version_string(setup, key)
+            check(args.install_only or (names[0] and names[0] == names[1]),
+                  '%s: Nimbrel.exe says %r, the installer %r' % (key, names[0], names[1]))
         check(not os.path.exists(os.path.join(install_dir, 'Nimbrel.Txt')), 'the installer wrote a settings file')
 
         programs = session.user_shell_folder('Programs')

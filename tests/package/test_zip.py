@@ -31,6 +31,8 @@ def check_archive(path):
         check(archive.read('nimbrel.pdf').startswith(b'%PDF-'), 'nimbrel.pdf is no PDF')
         exe = archive.read('Nimbrel.exe')
         check(exe.startswith(b'MZ'), 'Nimbrel.exe is no Windows program')
+        # Stripped: the debug information stays in Nimbrel.exe.debug in the build folder.
+        check(b'.debug_' not in exe, 'Nimbrel.exe carries debug sections')
         name = os.path.basename(path)
         check(name.startswith('Nimbrel-') and name.endswith('-win64.zip'), 'unexpected zip name %s' % name)
         version = name[len('Nimbrel-'):-len('-win64.zip')]

@@ -186,3 +186,20 @@ def pe_file_version(data):
 def expected_file_version(version):
     parts = [int(p) for p in version.split('.')]
     return tuple((parts + [0, 0, 0, 0])[:4])
+
+
+def pe_version_string(data, key):
+    """The value of one StringFileInfo entry (for example "CompanyName") of a version resource, or None.
+
+    A String entry is wLength, wValueLength, wType, the key in UTF-16 with its NUL, padding to 32 bits, the value."""
+    import struct
+    needle = key.encode('utf-16-le') + b'\0\0'
+    at = data.find(needle)
+    while at >= 6:
+        length, value_length, kind = struct.unpack_from('<HHH', data, at - 6)
+        if kind == 1 and 0 < value_length <= length:
+            start = at + len(needle)
+            start += (-(start - (at - 6))) % 4
+            return data[start:start + 2 * value_length].decode('utf-16-le').rstrip('\0')
+        at = data.find(needle, at + 1)
+    return None

@@ -5,6 +5,8 @@
 //   probe run COMMANDLINE starts COMMANDLINE exactly as given (application name left to the system)
 //   probe focus           the classes of the bar thread's focus and active windows
 //   probe tips            every tool-tip window of the bar's process that is on the screen, with its text
+//   probe close           posts WM_CLOSE to the bar's window, as another program asking it to close would
+//   probe endsession      sends what Windows sends at log-off: WM_QUERYENDSESSION, then WM_ENDSESSION
 //
 // Output is one record a line, fields separated by tabs, text fields last, UTF-8.
 #include <windows.h>
@@ -299,6 +301,42 @@ int ProbeMenus() {
     return 6;
 }
 
+HWND BarWindow() {
+    MainSearch search;
+    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
+    return search.main;
+}
+
+int Close() {
+    HWND bar = BarWindow();
+    if (bar == nullptr) {
+        Emit(L"ERROR\tno window titled Nimbrel with a toolbar");
+        return 3;
+    }
+    Emit(L"CLOSE\t" + Num(PostMessageW(bar, WM_CLOSE, 0, 0) ? 1 : 0));
+    return 0;
+}
+
+// QUERY gives the bar's answer; END says whether WM_ENDSESSION came back (0 when the bar ended inside it).
+int EndSession() {
+    HWND bar = BarWindow();
+    if (bar == nullptr) {
+        Emit(L"ERROR\tno window titled Nimbrel with a toolbar");
+        return 3;
+    }
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(bar, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &answer)) {
+        Emit(L"ERROR\tWM_QUERYENDSESSION got no answer");
+        return 8;
+    }
+    Emit(L"QUERY\t" + Num(static_cast<long long>(answer)));
+    DWORD_PTR ignored = 0;
+    const LRESULT returned =
+        SendMessageTimeoutW(bar, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &ignored);
+    Emit(L"END\t" + Num(returned != 0 ? 1 : 0));
+    return 0;
+}
+
 int Run(const std::wstring& commandLine) {
     std::wstring buffer = commandLine;
     STARTUPINFOW startup = {};
@@ -375,6 +413,13 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"focus" || command == L"tips") {
         return ProbeFocusAndTips(command == L"tips");
     }
-    Emit(L"usage: probe toolbar [PID] | probe menu | probe run COMMANDLINE | probe focus | probe tips");
+    if (command == L"close") {
+        return Close();
+    }
+    if (command == L"endsession") {
+        return EndSession();
+    }
+    Emit(L"usage: probe toolbar [PID] | probe menu | probe run COMMANDLINE | probe focus | probe tips | probe close | "
+         L"probe endsession");
     return 2;
 }

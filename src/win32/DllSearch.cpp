@@ -1,0 +1,61 @@
+#include "win32/DllSearch.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace nimbrel::win32 {
+namespace {
+
+// Loads a DLL from the system folder by its full path and keeps it for the whole run: a later load by name then
+// finds the module already loaded and looks nowhere else. The altered search path takes the DLL's own
+// dependencies from the system folder too.
+bool LoadFromSystemFolder(const wchar_t* name) {
+    wchar_t system[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    const std::wstring path = std::wstring(system, length) + L"\\" + name;
+    return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) != nullptr;
+}
+
+template <std::size_t N>
+bool LoadAllFromSystemFolder(const wchar_t* const (&names)[N]) {
+    bool all = true;
+    for (const wchar_t* name : names)
+        all = LoadFromSystemFolder(name) && all;
+    return all;
+}
+
+// What the program and the common controls load by name later on.
+constexpr const wchar_t* kLoadedByName[] = {L"uxtheme.dll", L"dwmapi.dll"};
+
+// Wine's own DLLs resolve their delay imports with the program's folder first, whatever the default DLL
+// directories say (Wine 8: its uxtheme takes msimg32 that way). Windows needs none of this.
+constexpr const wchar_t* kDelayLoadedByWine[] = {L"msimg32.dll"};
+
+bool RunningOnWine() {
+    return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+}  // namespace
+
+bool LoadDllsOnlyFromSystemFolder() {
+    // Windows 8 and later, and Windows 7 with KB2533623.
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    const auto setDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    bool narrowed = setDefaultDllDirectories != nullptr && setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!narrowed) {
+        // The program's own folder stays first in the search then. Take the current folder out, and load what
+        // comes later by name from the system folder now. comctl32 is safe by name: the manifest's side-by-side
+        // version 6 is looked up before any folder.
+        const bool cleared = ::SetDllDirectoryW(L"") != FALSE;
+        narrowed = LoadAllFromSystemFolder(kLoadedByName) && cleared;
+    }
+    if (RunningOnWine())
+        narrowed = LoadAllFromSystemFolder(kDelayLoadedByWine) && narrowed;
+    return narrowed;
+}
+
+}  // namespace nimbrel::win32

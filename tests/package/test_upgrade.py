@@ -1,0 +1,167 @@
+#!/usr/bin/env python3
+"""Installing over a running bar, and uninstalling it, under Wine.
+
+In a fresh prefix: install silently and start the bar; install the same version silently over it (the running bar
+ends, the new exe runs); build a newer installer (version 1.0.1) from the same staged files, install it over the
+running bar (it ends, the new exe runs); put a stand-in for 1.0.0 (a bar window that ends only on WM_CLOSE) in
+place of Nimbrel.exe, start it and install over it (it ends, the real bar runs); start a copy from another folder
+and uninstall silently while the installed bar runs (it ends, nothing is left of the install folder, the copy in
+the other folder runs on).
+"""
+
+import argparse
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+from nimbrelbar import Bar
+from winesession import TestFailure, WineSession, check, wait_for
+
+UNINSTALL_KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Nimbrel'
+
+
+def digest(path):
+    with open(path, 'rb') as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def alive(pid):
+    try:
+        with open('/proc/%d/stat' % pid) as f:
+            return f.read().split(') ', 1)[1][:1] not in ('Z', 'X')
+    except (OSError, IndexError):
+        return False
+
+
+def running_bars(session):
+    """{Unix pid: the Windows program path} of every process that has a window titled "Nimbrel"."""
+    out = session.xdotool('search', '--all', '--name', '^Nimbrel$', check_rc=False).stdout.decode().split()
+    bars = {}
+    for window in out:
+        found = session.xdotool('getwindowpid', window, check_rc=False)
+        if found.returncode != 0:
+            continue
+        pid = int(found.stdout.decode().strip())
+        if not alive(pid):
+            continue
+        with open('/proc/%d/cmdline' % pid, 'rb') as f:
+            program = f.read().split(b'\0')[0].decode(errors='replace')
+        # Started from here it carries the Unix path it was given, started by the installer a Windows one.
+        bars[pid] = session.windows_path(program) if program.startswith('/') else program
+    return bars
+
+
+def in_folder(program, folder_windows):
+    return program.lower().replace('/', '\\').startswith(folder_windows.lower().rstrip('\\') + '\\')
+
+
+def install_over_running_bar(session, setup, install_windows, what):
+    """Runs setup silently while a bar runs from the install folder; returns the pid of the bar that runs after."""
+    before = [pid for pid, program in running_bars(session).items() if in_folder(program, install_windows)]
+    check(before, '%s: no bar runs from %s before the install: %r' % (what, install_windows, running_bars(session)))
+    # Not through a pipe: the bar that the installer starts would hold it open.
+    result = subprocess.run(['wine', setup, '/S'], env=session.env, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL, timeout=120)
+    check(result.returncode == 0, '%s: the installer failed (%d)' % (what, result.returncode))
+    check(wait_for(lambda: not any(alive(pid) for pid in before), 10), '%s: the running bar did not end' % what)
+
+    def restarted():
+        now = [pid for pid, program in running_bars(session).items() if in_folder(program, install_windows)]
+        return now if now and not set(now) & set(before) else None
+
+    now = wait_for(restarted, 20)
+    check(now and len(now) == 1, '%s: the installer did not start the new bar again: %r' % (what,
+                                                                                          running_bars(session)))
+    print('%s: bar %r ended, bar %d runs' % (what, before, now[0]))
+    return now[0]
+
+
+def newer_installer(makensis, nsi, stage, version, folder):
+    out = os.path.join(folder, 'Nimbrel-%s-setup.exe' % version)
+    subprocess.run([makensis, '-V2', '-WX', '-INPUTCHARSET', 'UTF8', '-DVERSION=' + version, '-DSTAGE_DIR=' + stage,
+                    '-DOUTFILE=' + out, nsi], check=True, stdout=subprocess.DEVNULL)
+    return out
+
+
+def exit_bar(session, bar):
+    """Ends the bar on the screen with its own Exit button."""
+    bar.find_window()
+    if not bar.wait_docked('TOP', 0.5):
+        check(bar.recall('TOP'), 'the parked bar did not come back')
+    pids = list(running_bars(session))
+    bar.click(bar.exit_button())
+    check(wait_for(lambda: not any(alive(pid) for pid in pids), 10), 'Exit did not end the bar')
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--setup', required=True)
+    parser.add_argument('--stage', required=True, help='the staged release files the installer was made from')
+    parser.add_argument('--nsi', required=True)
+    parser.add_argument('--makensis', default='makensis')
+    parser.add_argument('--tbrects', required=True)
+    parser.add_argument('--oldbar', required=True)
+    parser.add_argument('--display', type=int, default=95)
+    args = parser.parse_args()
+    work = tempfile.mkdtemp(prefix='nimbrel-upgrade-')
+    try:
+        newer = newer_installer(args.makensis, args.nsi, args.stage, '1.0.1', work)
+        with WineSession(args.display, 'upgrade') as session:
+            setup = session.drive_c('users', 'Public', os.path.basename(args.setup))
+            shutil.copy(args.setup, setup)
+            newer_copy = session.drive_c('users', 'Public', os.path.basename(newer))
+            shutil.copy(newer, newer_copy)
+            session.wine(setup, '/S', timeout=120)
+            install_dir = os.path.join(session.shell_folder('LOCALAPPDATA'), 'Programs', 'Nimbrel')
+            install_windows = session.windows_path(install_dir)
+            installed_exe = os.path.join(install_dir, 'Nimbrel.exe')
+            bar = Bar(session, args.tbrects)
+            bar.start_docked_at_top(install_dir)
+
+            install_over_running_bar(session, setup, install_windows, 'same version')
+            install_over_running_bar(session, newer_copy, install_windows, 'newer version')
+            version = session.wine('reg', 'query', UNINSTALL_KEY, '/v', 'DisplayVersion').stdout.decode()
+            check('1.0.1' in version, 'the newer installer did not register 1.0.1: %r' % version)
+            check(digest(installed_exe) == digest(os.path.join(args.stage, 'Nimbrel.exe')),
+                  'the installed Nimbrel.exe is not the one that was packed')
+
+            # A running 1.0.0 knows no "Nimbrel.Exit": the installer's WM_CLOSE ends it.
+            exit_bar(session, bar)
+            shutil.copy(args.oldbar, installed_exe)
+            old = session.start_program(installed_exe)
+            check(wait_for(lambda: running_bars(session), 20), 'the 1.0.0 stand-in showed no window')
+            install_over_running_bar(session, setup, install_windows, '1.0.0 running')
+            check(old.poll() is not None, 'the 1.0.0 stand-in still runs')
+            bar.find_window()
+            bar.bar_buttons()  # the real bar, with its toolbar, runs now
+
+            other_dir = session.drive_c('other')
+            os.makedirs(other_dir)
+            shutil.copy(os.path.join(args.stage, 'Nimbrel.exe'), other_dir)
+            other = session.start_program(os.path.join(other_dir, 'Nimbrel.exe'))
+            check(wait_for(lambda: os.path.exists(os.path.join(other_dir, 'Nimbrel.Txt')), 20),
+                  'the copy in another folder did not start')
+            installed = [pid for pid, program in running_bars(session).items()
+                         if in_folder(program, install_windows)]
+            session.wine(os.path.join(install_dir, 'uninstall.exe'), '/S', timeout=60)
+            gone = wait_for(lambda: not os.path.exists(install_dir), 60, interval=0.5)
+            left = os.listdir(install_dir) if os.path.exists(install_dir) else []
+            check(gone, 'uninstalling while the bar ran left %r' % left)
+            check(not any(alive(pid) for pid in installed), 'the uninstaller left the installed bar running')
+            check(other.poll() is None, 'the uninstaller ended the copy in another folder')
+            print('uninstalled while running: nothing left; the copy in C:\\other runs on')
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print('PASS')
+    return 0
+
+
+if __name__ == '__main__':
+    try:
+        sys.exit(main())
+    except TestFailure as failure:
+        print('FAIL:', failure)
+        sys.exit(1)
