@@ -94,7 +94,9 @@ int Run(HINSTANCE instance) {
             break;
     }
     requests.BarIsUp();
+    platform.Window().SetDpiChangedHandler([&form] { form.Form_DpiChanged(); });
     const int result = RunMessageLoop();
+    platform.Window().SetDpiChangedHandler(nullptr);
     platform.Window().SetRequestSink(nullptr);
     return result;
 }

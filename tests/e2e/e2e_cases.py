@@ -146,6 +146,25 @@ def scale_150_percent(args):
             check(item.bottom - item.top >= 24, f"menu item {item} is too low for a 24-px picture")
 
 
+@case
+def scale_change_while_running(args):
+    """The display goes to 150 % while the bar is docked, and back while it is parked: the bar keeps its 400
+    twips at each scale and stays where it was."""
+    with running(args, "scale_change_while_running") as s:
+        check_geometry(s, "TOP")
+        s.probe("dpi", "144")
+        g = s.wait_until("the bar at 150 %", lambda: (lambda g: g if g.h == 45 else None)(s.geometry()), 5)
+        check((g.x, g.y, g.w) == (0, 0, SCREEN_W), f"the docked bar moved: {g}")
+        heights = {b.bottom - b.top for b in s.toolbar() if not b.separator}
+        check(all(30 <= h <= 40 for h in heights), f"buttons {heights} px high, not sized for 24-px pictures")
+        s.move(*AWAY)
+        s.wait_until("the bar to park at 150 %", lambda: (s.geometry().x, s.geometry().y) == (-150, -150), 6)
+        s.probe("dpi", "96")
+        s.wait_until("the parked bar at 100 %", lambda: (lambda g: (g.x, g.y, g.h) == (-100, -100, 30))(s.geometry()), 5)
+        s.recall("TOP")
+        check_geometry(s, "TOP", recalled=True)
+
+
 def edge_case(args, name, edge):
     with running(args, name, settings=settings(edge, edge), rest=REST[edge]) as s:
         check_geometry(s, edge)

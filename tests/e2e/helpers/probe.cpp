@@ -5,6 +5,7 @@
 //   probe run COMMANDLINE starts COMMANDLINE exactly as given (application name left to the system)
 //   probe focus           the classes of the bar thread's focus and active windows
 //   probe tips            every tool-tip window of the bar's process that is on the screen, with its text
+//   probe dpi N           tells the bar's window that its display now has N dots per inch (WM_DPICHANGED)
 //   probe close           posts WM_CLOSE to the bar's window, as another program asking it to close would
 //   probe endsession      sends what Windows sends at log-off: WM_QUERYENDSESSION, then WM_ENDSESSION
 //
@@ -416,10 +417,24 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"close") {
         return Close();
     }
+    if (command == L"dpi" && argc > 2) {
+        MainSearch search;
+        EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.main == nullptr) {
+            Emit(L"ERROR\tno window titled Nimbrel with a toolbar");
+            return 3;
+        }
+        const auto dpi = static_cast<WORD>(std::wcstoul(argv[2], nullptr, 10));
+        // Posted, and without the suggested rectangle, which the bar does not use.
+        Emit(PostMessageW(search.main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), 0) ? L"POSTED" : L"ERROR\tnot posted");
+        return 0;
+    }
     if (command == L"endsession") {
         return EndSession();
     }
-    Emit(L"usage: probe toolbar [PID] | probe menu | probe run COMMANDLINE | probe focus | probe tips | probe close | "
-         L"probe endsession");
+    Emit(
+        L"usage: probe toolbar [PID] | probe menu | probe run COMMANDLINE | probe focus | probe tips | probe dpi N | "
+        L"probe close | "
+        L"probe endsession");
     return 2;
 }
