@@ -117,10 +117,35 @@ void CommandBarView::SetImageList(int slot, std::shared_ptr<IImageList> images) 
 void CommandBarView::SetStyle(std::int32_t style) {
     const BarLook before = Drawn();
     style_ = style;
-    // Flat or raised buttons and the visual style are fixed when the control is made.
     if (toolbar_ && before != Drawn())
-        Rebuild();
+        LookChanged();
     ::InvalidateRect(window_.Handle(), nullptr, TRUE);
+}
+
+void CommandBarView::ApplyLook() {
+    HWND toolbar = toolbar_.get();
+    colours_ = ColoursOf(Drawn());
+    // The control follows a change of its window style (WM_STYLECHANGED).
+    const LONG_PTR style = ::GetWindowLongPtrW(toolbar, GWL_STYLE);
+    const LONG_PTR flat = Drawn() == BarLook::Classic ? 0 : TBSTYLE_FLAT;
+    if ((style & TBSTYLE_FLAT) != flat)
+        ::SetWindowLongPtrW(toolbar, GWL_STYLE, (style & ~LONG_PTR{TBSTYLE_FLAT}) | flat);
+    if (Drawn() == BarLook::Classic || Drawn() == BarLook::Dark) {
+        // Classic is the system's raised buttons and Dark its own colours: a visual style would draw neither.
+        ::SetWindowTheme(toolbar, L" ", L" ");
+        colours_.classicEdges = Drawn() == BarLook::Classic && ToolbarKeepsItsVisualStyle();
+    } else {
+        ::SetWindowTheme(toolbar, nullptr, nullptr);
+    }
+}
+
+void CommandBarView::LookChanged() {
+    // Changed in place: remaking the control at start-up, when the style comes after the buttons, costs time.
+    ApplyLook();
+    ::SendMessageW(toolbar_.get(), TB_AUTOSIZE, 0, 0);
+    MeasureArrow();
+    Layout();
+    ::InvalidateRect(toolbar_.get(), nullptr, TRUE);
 }
 
 void CommandBarView::ShowButtons(const std::vector<ToolButtonView>& buttons) {
@@ -161,8 +186,6 @@ void CommandBarView::CreateToolbar() {
     // style that mixed buttons need keeps the text hidden beside pictures-only buttons.
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS | TBSTYLE_TOOLTIPS | TBSTYLE_LIST | TBSTYLE_TRANSPARENT | CCS_NORESIZE |
                   CCS_NODIVIDER | CCS_NOPARENTALIGN;
-    if (Drawn() != BarLook::Classic)
-        style |= TBSTYLE_FLAT;
     if (Vertical())
         style |= CCS_VERT;
     HWND toolbar =
@@ -171,11 +194,7 @@ void CommandBarView::CreateToolbar() {
     if (toolbar == nullptr)
         return;
     toolbar_.reset(toolbar);
-    if (Drawn() == BarLook::Classic || Drawn() == BarLook::Dark) {
-        // Classic is the system's raised buttons and Dark its own colours: a visual style would draw neither.
-        ::SetWindowTheme(toolbar, L" ", L" ");
-        colours_.classicEdges = Drawn() == BarLook::Classic && ToolbarKeepsItsVisualStyle();
-    }
+    ApplyLook();
     ::SetWindowSubclass(toolbar, &CommandBarView::ToolbarSubclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
     ::SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     // A vertical bar has no room for arrows: its categories drop down from a plain-looking button.
@@ -329,7 +348,7 @@ void CommandBarView::OnParentColoursChanged() {
     const BarLook before = Drawn();
     highContrast_ = HighContrastOn();
     if (before != Drawn()) {
-        Rebuild();
+        LookChanged();
     } else {
         // Common controls learn of new system colours only from their parent.
         ::SendMessageW(toolbar_.get(), WM_SYSCOLORCHANGE, 0, 0);

@@ -64,6 +64,8 @@ private:
     int Dpi() const { return window_.DisplayDpi().y; }
     Pictures* Images() const;
     void Rebuild();
+    void ApplyLook();
+    void LookChanged();
     void CreateToolbar();
     void FillToolbar();
     void MeasureArrow();
