@@ -14,10 +14,13 @@ command -v groff >/dev/null || { echo "build-pdf.sh: groff is missing (apt-get i
 # the PDF's dates follow SOURCE_DATE_EPOCH when it is set.
 LC_ALL=C.UTF-8
 export LC_ALL
+case $out in /*) ;; *) out="$PWD/$out" ;; esac
 tmp="$out.tmp.$$"
 trap 'rm -f "$tmp"' EXIT
 # -k: UTF-8 input through preconv; -t: tables; -ww: every warning, and any warning fails the build below.
-groff -ww -k -t -ms -mpdf -Tpdf -dpaper=a4 -P-pa4 -dVERSION="$version" -dHELPDIR="$here" ${nsis:+"$nsis"} "$here/nimbrel.ms" >"$tmp" 2>"$tmp.log" || {
+# Run in the manual's folder: its pictures are named there, so no folder name (spaces included) reaches gropdf.
+cd "$here"
+groff -ww -k -t -ms -mpdf -Tpdf -dpaper=a4 -P-pa4 -dVERSION="$version" ${nsis:+"$nsis"} nimbrel.ms >"$tmp" 2>"$tmp.log" || {
     cat "$tmp.log" >&2; rm -f "$tmp.log"; exit 1; }
 if [ -s "$tmp.log" ]; then
     echo "build-pdf.sh: groff reported problems in nimbrel.ms:" >&2
