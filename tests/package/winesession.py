@@ -32,6 +32,23 @@ def wait_for(predicate, timeout, interval=0.25):
         time.sleep(interval)
 
 
+def display_taken(number):
+    """True while a live X server holds the display; Xvfb itself clears the lock a dead server left behind."""
+    lock = '/tmp/.X%d-lock' % number
+    try:
+        with open(lock) as f:
+            pid = int(f.read().strip())
+    except (OSError, ValueError):
+        return os.path.exists(lock)
+    try:
+        os.kill(pid, 0)
+    except ProcessLookupError:
+        return False
+    except PermissionError:
+        pass
+    return True
+
+
 class WineSession:
     def __init__(self, display, name):
         self.display = ':%d' % display
@@ -51,17 +68,33 @@ class WineSession:
 
     # --- life cycle -------------------------------------------------------------------------------------------
     def start(self):
-        lock = '/tmp/.X%s-lock' % self.display[1:]
-        check(not os.path.exists(lock), 'display %s is taken (%s exists)' % (self.display, lock))
-        self.xvfb = subprocess.Popen(['Xvfb', self.display, '-screen', '0', '1280x1024x24', '-nolisten', 'tcp'],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        check(wait_for(lambda: self.run(['xdpyinfo'], check_rc=False).returncode == 0, 10),
-              'Xvfb did not start on %s' % self.display)
+        self.xvfb = self._start_xvfb()
+        self.env['DISPLAY'] = self.display
         self.run(['wineboot', '-i'], timeout=180)
         # Without a window manager, parked (off-screen) windows would block SetWindowPos for seconds.
         self.wine_reg('add', r'HKCU\Software\Wine\X11 Driver', '/v', 'Managed', '/d', 'N', '/f')
         self.run(['wineserver', '-w'], timeout=60)
         return self
+
+    def _start_xvfb(self):
+        """Xvfb on the asked display, or on the first free one of :121-:129 when a live server holds it."""
+        wanted = int(self.display[1:])
+        for number in [wanted] + list(range(121, 130)):
+            if display_taken(number):
+                continue
+            self.display = ':%d' % number
+            xvfb = subprocess.Popen(['Xvfb', self.display, '-screen', '0', '1280x1024x24', '-nolisten', 'tcp'],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            env = dict(self.env, DISPLAY=self.display)
+            answers = lambda: xvfb.poll() is not None or subprocess.run(
+                ['xdpyinfo'], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+            if wait_for(answers, 10) and xvfb.poll() is None:
+                return xvfb
+            # Lost the display to another server starting at the same moment, or it never answered.
+            if xvfb.poll() is None:
+                xvfb.kill()
+            xvfb.wait()
+        raise TestFailure('no free X display: :%d and :121-:129 are taken' % wanted)
 
     def close(self):
         for program in self.programs:

@@ -12,11 +12,12 @@ mkdir -p "$state"
 
 case "$action" in
 setup)
-    if command -v Xvfb >/dev/null 2>&1 && [ ! -e "/tmp/.X11-unix/X${display#:}" ]; then
+    # A server that answers is used as it is; a lock or socket a dead one left behind Xvfb clears itself.
+    if command -v Xvfb >/dev/null 2>&1 && ! xdpyinfo -display "$display" >/dev/null 2>&1; then
         Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
         echo $! >"$state/xvfb.pid"
         i=0
-        while [ ! -e "/tmp/.X11-unix/X${display#:}" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+        while ! xdpyinfo -display "$display" >/dev/null 2>&1 && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
     fi
     if [ ! -f "$prefix/system.reg" ]; then
         wineboot -i >"$state/wineboot.log" 2>&1 || exit 1
