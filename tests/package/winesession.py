@@ -70,11 +70,24 @@ class WineSession:
     def start(self):
         self.xvfb = self._start_xvfb()
         self.env['DISPLAY'] = self.display
-        self.run(['wineboot', '-i'], timeout=180)
-        # Without a window manager, parked (off-screen) windows would block SetWindowPos for seconds.
-        self.wine_reg('add', r'HKCU\Software\Wine\X11 Driver', '/v', 'Managed', '/d', 'N', '/f')
-        self.run(['wineserver', '-w'], timeout=60)
-        return self
+        # Now and then a Wine service crashes while the prefix is first made, and the crash handler keeps the
+        # prefix busy for good: the first command after wineboot then never returns. A fresh prefix cures it.
+        for attempt in (1, 2):
+            try:
+                self.run(['wineboot', '-i'], timeout=180)
+                # Without a window manager, parked (off-screen) windows would block SetWindowPos for seconds.
+                self.wine('reg', 'add', r'HKCU\Software\Wine\X11 Driver', '/v', 'Managed', '/d', 'N', '/f',
+                          timeout=60)
+                self.run(['wineserver', '-w'], timeout=60)
+                return self
+            except subprocess.TimeoutExpired:
+                if attempt == 2:
+                    raise TestFailure('the Wine prefix could not be made twice running')
+                print('making the Wine prefix hung; trying a fresh one')
+                subprocess.run(['wineserver', '-k'], env=self.env, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+                shutil.rmtree(self.prefix, ignore_errors=True)
+                os.makedirs(self.prefix)
 
     def _start_xvfb(self):
         """Xvfb on the asked display, or on the first free one of :121-:129 when a live server holds it."""
@@ -114,7 +127,11 @@ class WineSession:
             shutil.rmtree(self.prefix, ignore_errors=True)
 
     def __enter__(self):
-        return self.start()
+        try:
+            return self.start()
+        except BaseException:
+            self.close()
+            raise
 
     def __exit__(self, *exc):
         self.close()
