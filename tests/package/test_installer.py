@@ -10,12 +10,11 @@ the settings file, both shortcuts, the uninstall entry and the folder.
 
 import argparse
 import os
-import sys
 import time
 
 from nimbrelbar import Bar
-from winesession import (TestFailure, WineSession, check, expected_file_version, pe_file_version,
-                         pe_version_string, read_pdf_records, wait_for)
+from winesession import (WineSession, check, expected_file_version, pe_file_version,
+                         pe_version_string, read_pdf_records, run_main, wait_for)
 
 SHIPPED = ['Nimbrel.exe', 'nimbrel.pdf', 'README.txt', 'LICENSE.txt', 'CREDITS.txt']
 UNINSTALL_KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Nimbrel'
@@ -157,8 +156,4 @@ def args_version(setup_path):
 
 
 if __name__ == '__main__':
-    try:
-        sys.exit(main())
-    except TestFailure as failure:
-        print('FAIL:', failure)
-        sys.exit(1)
+    run_main(main)

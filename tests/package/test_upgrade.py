@@ -14,11 +14,10 @@ import hashlib
 import os
 import shutil
 import subprocess
-import sys
 import tempfile
 
 from nimbrelbar import Bar
-from winesession import TestFailure, WineSession, check, wait_for
+from winesession import WineSession, check, run_main, wait_for
 
 UNINSTALL_KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Nimbrel'
 
@@ -160,8 +159,4 @@ def main():
 
 
 if __name__ == '__main__':
-    try:
-        sys.exit(main())
-    except TestFailure as failure:
-        print('FAIL:', failure)
-        sys.exit(1)
+    run_main(main)

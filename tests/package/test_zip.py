@@ -8,12 +8,11 @@ the nimbrel.pdf of that folder; started again with a settings file asking for th
 
 import argparse
 import os
-import sys
 import zipfile
 
 from nimbrelbar import Bar
-from winesession import (TestFailure, WineSession, check, expected_file_version, pe_file_version,
-                         read_pdf_records, wait_for)
+from winesession import (WineSession, check, expected_file_version, pe_file_version,
+                         read_pdf_records, run_main, wait_for)
 
 SHIPPED = {'Nimbrel.exe', 'nimbrel.pdf', 'README.txt', 'LICENSE.txt', 'CREDITS.txt'}
 DEFAULT_SETTINGS = b'TOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\nSTYLE=1\r\n'
@@ -97,8 +96,4 @@ def main():
 
 
 if __name__ == '__main__':
-    try:
-        sys.exit(main())
-    except TestFailure as failure:
-        print('FAIL:', failure)
-        sys.exit(1)
+    run_main(main)

@@ -7,6 +7,7 @@ the X server and removes the prefix. Python 3 standard library only.
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 
@@ -30,6 +31,15 @@ def wait_for(predicate, timeout, interval=0.25):
         if time.monotonic() >= deadline:
             return None
         time.sleep(interval)
+
+
+def run_main(main):
+    """Runs a test's main: a TestFailure is printed as FAIL and ends the process with 1."""
+    try:
+        sys.exit(main())
+    except TestFailure as failure:
+        print('FAIL:', failure)
+        sys.exit(1)
 
 
 def display_taken(number):
