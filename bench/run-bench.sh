@@ -3,8 +3,8 @@
 #
 #   bash bench/run-bench.sh [--pairs N] [--idle SECONDS] [--reactions N] [--launches N]
 #
-# Builds Nimbrel.exe with the windows preset and the bare window and helpers with the same MinGW-w64 compiler
-# into build/bench, then runs bench/winebench.py. Uses one display of :111-:119 and a prefix under /tmp.
+# Builds Nimbrel.exe, the bare window and the lab's helpers with the windows preset, then runs bench/winebench.py in
+# one lab (tests/lab/lab.py): a free display and a copy of the lab's template prefix under /tmp.
 # The table and the raw figures are also written to build/bench/last-run.md and .json.
 set -euo pipefail
 
@@ -21,10 +21,9 @@ if ! /usr/bin/python3 -c 'import Xlib.ext.record' 2>/dev/null; then
 fi
 
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j2 --target Nimbrel
+cmake --build --preset windows -j2 --target Nimbrel nimbrel_lab_helpers
 nimbrel=build/windows/src/win32/Nimbrel.exe
 [[ -f $nimbrel ]] || { echo "bench: $nimbrel was not built" >&2; exit 1; }
 
-bash bench/build-helpers.sh
-
-exec /usr/bin/python3 bench/winebench.py --exe "$nimbrel" --build build/bench --out build/bench/last-run "$@"
+mkdir -p build/bench
+exec /usr/bin/python3 bench/winebench.py --exe "$nimbrel" --build build/windows/helpers --out build/bench/last-run "$@"

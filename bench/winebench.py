@@ -18,14 +18,11 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import winelab as wl  # noqa: E402
-from Xlib import XK, X  # noqa: E402
-from Xlib.ext import xtest  # noqa: E402
 
 NIMBREL = r"C:\bench\Nimbrel\Nimbrel.exe"
 BARE = r"C:\bench\bare\bare.exe"
 BARE_DLLS = r"C:\bench\bare\bare-dlls.exe"
 IDLE = r"C:\bench\idle.exe"
-PROBE = r"C:\bench\probe\probe.exe"
 FIREFOX = r"C:\Program Files\Mozilla Firefox\firefox.exe"
 LAUNCH_LOG = r"C:\bench\launch.txt"
 DEFAULT_SETTINGS = b"TOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\nSTYLE=1\r\n"
@@ -38,7 +35,7 @@ AWAY = (512, 400)  # below the band: a docked bar parks
 class Bench:
     def __init__(self, args):
         self.args = args
-        self.lab = wl.Lab("bench")
+        self.lab = wl.ObservedLab("bench").open()
         build = Path(args.build)
         self.lab.plant(Path(args.exe), NIMBREL)
         self.lab.path(NIMBREL).with_name("Nimbrel.Txt").write_bytes(DEFAULT_SETTINGS)
@@ -46,8 +43,6 @@ class Bench:
         self.lab.plant(build / "bare-dlls.exe", BARE_DLLS)
         self.lab.plant(build / "idle.exe", IDLE)
         self.lab.plant(build / "stamp.exe", FIREFOX)
-        self.lab.plant(build / "probe.exe", PROBE)
-        self.lab.plant(build / "menuprobe.dll", PROBE.replace("probe.exe", "menuprobe.dll"))
         self.keeper = self.lab.start(IDLE)
         time.sleep(3)
 
@@ -63,7 +58,7 @@ class Bench:
         t1, wid = self.lab.watcher.wait_map(title, mark, 60)
         image = wl.image_name(proc.pid)
         if path.rsplit("\\", 1)[-1].lower() not in image.lower():
-            raise wl.LabError(f"pid {proc.pid} is {image!r}, not {path}")
+            raise wl.Failure(f"pid {proc.pid} is {image!r}, not {path}")
         return proc, wid, t0, t1
 
     def stop(self, proc):
@@ -102,7 +97,7 @@ class Bench:
         time.sleep(self.args.idle)
         c1, u1, s1 = wl.cpu_ns(proc.pid), wl.cpu_ticks_ms(proc.pid), wl.now_ns()
         ticks = len(self.lab.recorder.queries(client, mark))
-        geometry = self.lab.geometry(wid)
+        geometry = self.lab.place(wid)
         self.stop(proc)
         result = {"label": label, "seconds": (s1 - s0) / 1e9, "cpu_ms": (c1 - c0) / 1e6, "cpu_ms_stat": u1 - u0,
                   "pointer_queries": ticks, "window": geometry}
@@ -128,7 +123,7 @@ class Bench:
         for _ in range(6):
             place = (-100, -100) if want == "park" else (0, 0)
             mark = self.lab.recorder.mark() if want == "dock" else 0
-            self.lab.wait_until(f"the bar to {want}", lambda: (self.lab.geometry(wid) or (1, 1))[:2] == place, 5)
+            self.lab.wait_until(f"the bar to {want}", lambda: (self.lab.place(wid) or (1, 1))[:2] == place, 5)
             move = [r for r in self.lab.recorder.since(mark) if r[2] == client and r[4] == wid and
                     r[3] == wl.OP_CONFIGURE and (r[5], r[6]) == place][0]
             queries = [q[0] for q in self.lab.recorder.queries(client) if move[0] - 50 <= q[0] <= move[0]]
@@ -137,7 +132,7 @@ class Bench:
             want = "dock" if want == "park" else "park"
             time.sleep(0.5)
             self.lab.move(*(EDGE if want == "dock" else AWAY))
-        raise wl.LabError("no tick's pointer query found before a move of the bar")
+        raise wl.Failure("no tick's pointer query found before a move of the bar")
 
     def decision(self, client, wid, grid_ms, want):
         """Times one decision from the tick's own pointer query: the query just before the move, on or after the
@@ -145,12 +140,12 @@ class Bench:
         When the tick read a cached pointer and sent no query, the grid point stands in for it."""
         burst = self.moves(client, wid, grid_ms, grid_ms + 1000)
         if not burst:
-            raise wl.LabError(f"the tick at {grid_ms} ms did not {want} the bar")
+            raise wl.Failure(f"the tick at {grid_ms} ms did not {want} the bar")
         burst = [r for r in burst if r[0] <= burst[0][0] + 50]  # not the topmost release 100 ms later
         place = [(r[5], r[6]) for r in burst if r[3] == wl.OP_CONFIGURE]
         expected = (-100, -100) if want == "park" else (0, 0)
         if expected not in place:
-            raise wl.LabError(f"the tick at {grid_ms} ms moved the bar to {place}, not {expected}")
+            raise wl.Failure(f"the tick at {grid_ms} ms moved the bar to {place}, not {expected}")
         queries = [q[0] for q in self.lab.recorder.queries(client) if grid_ms - 3 <= q[0] <= burst[0][0]]
         tick_ms = queries[-1] if queries else grid_ms
         seen = [e[0] / 1e6 for e in self.lab.watcher.since(0)
@@ -180,16 +175,6 @@ class Bench:
         return results, tick0
 
     # --- click to launch ----------------------------------------------------------------------------------------------
-    def key(self, name):
-        code = self.lab.x.keysym_to_keycode(XK.string_to_keysym(name))
-        xtest.fake_input(self.lab.x, X.KeyPress, code)
-        xtest.fake_input(self.lab.x, X.KeyRelease, code)
-        self.lab.x.sync()
-
-    def probe(self, *args):
-        rc, out = self.lab.wine(PROBE, *args)
-        return out
-
     def wait_new_window(self, mark, exclude, timeout=5):
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
@@ -197,20 +182,18 @@ class Bench:
                 if e[1] == "map" and e[2] != exclude:
                     return e
             time.sleep(0.005)
-        raise wl.LabError("no drop-down menu was mapped")
+        raise wl.Failure("no drop-down menu was mapped")
 
     def click_to_launch(self):
         proc, wid, t0, _ = self.launch(NIMBREL, "Nimbrel", AWAY)
         client = self.lab.recorder.client_of(wid)
         tick0, _ = self.tick_grid(proc, wid, client)
         self.lab.move(*REST)
-        buttons = [line.split("\t") for line in self.probe("toolbar").splitlines() if line.startswith("BUTTON\t")]
-        browser = [b for b in buttons if len(b) > 9 and b[9] == "Browser"] or \
-            ([buttons[2]] if len(buttons) == 16 else [])
+        buttons = self.lab.toolbar()
+        browser = [b for b in buttons if b.tip == "Browser"] or ([buttons[2]] if len(buttons) == 16 else [])
         if not browser:
-            raise wl.LabError(f"no Browser button among {buttons}")
-        left, top, right, bottom = (int(v) for v in browser[0][5:9])
-        button = ((left + right) // 2, (top + bottom) // 2)
+            raise wl.Failure(f"no Browser button among {buttons}")
+        button = browser[0].centre
         # Calibration: open the menu once and read where the FireFox item is.
         mark = self.lab.watcher.mark()
         self.lab.move(*button)
@@ -218,19 +201,18 @@ class Bench:
         self.lab.click()
         self.wait_new_window(mark, wid)
         time.sleep(0.3)
-        items = [line.split("\t") for line in self.probe("menu").splitlines() if line.startswith("ITEM\t")]
-        firefox = [i for i in items if len(i) > 9 and i[9].replace("&", "").lower() == "firefox"]
-        self.key("Escape")
+        items = self.lab.menus()[1]
+        firefox = [i for i in items if i.text.lower() == "firefox"]
+        self.lab.keys("Escape")
         if not firefox:
-            raise wl.LabError(f"no FireFox item in the Browser menu: {items}")
-        l, t, r, b = (int(v) for v in firefox[0][5:9])
-        item = ((l + r) // 2, (t + b) // 2)
+            raise wl.Failure(f"no FireFox item in the Browser menu: {items}")
+        item = firefox[0].centre
         log_path = self.lab.path(LAUNCH_LOG)
         results = []
         for _ in range(self.args.launches):
-            if self.lab.geometry(wid)[:2] != (0, 0):
+            if self.lab.place(wid)[:2] != (0, 0):
                 self.lab.move(*EDGE)
-                self.lab.wait_until("the bar to dock", lambda: self.lab.geometry(wid)[:2] == (0, 0), 6)
+                self.lab.wait_until("the bar to dock", lambda: self.lab.place(wid)[:2] == (0, 0), 6)
             self.lab.move(*button)
             # Start right after a tick so that no tick falls while the pointer is over the open menu.
             now_ms = wl.now_ns() / 1e6
@@ -248,7 +230,7 @@ class Bench:
             results.append((stamp - clicked) / 1e6)
             wl.log(f"click to launch: {results[-1]:.1f} ms")
             self.lab.wait_until("the bar to park after the launch",
-                                lambda: self.lab.geometry(wid)[:2] == (-100, -100), 4)
+                                lambda: self.lab.place(wid)[:2] == (-100, -100), 4)
             self.lab.move(*REST)
         self.stop(proc)
         return results
@@ -265,7 +247,8 @@ def machine():
     mem_kib = int(first(["cat", "/proc/meminfo"], "MemTotal").split()[0])
     return {"cpu": first(["lscpu"], "Model name"), "cpus": os.cpu_count(), "ram_gib": round(mem_kib / 1048576, 1),
             "debian": Path("/etc/debian_version").read_text().strip(), "kernel": platform.release(),
-            "wine": wl.wine_version(), "load": os.getloadavg()}
+            "wine": subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip(),
+            "load": os.getloadavg()}
 
 
 def verdict(ok):
@@ -333,7 +316,7 @@ def report(m, rows, idle, react, launches, args):
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--exe", required=True, help="Nimbrel.exe")
-    parser.add_argument("--build", required=True, help="folder with bare.exe, idle.exe, stamp.exe, probe.exe")
+    parser.add_argument("--build", default=str(wl.lab.HELPERS), help="folder with bare.exe, idle.exe, stamp.exe")
     parser.add_argument("--pairs", type=int, default=7)
     parser.add_argument("--idle", type=float, default=60.0, help="seconds of idle measurement per program")
     parser.add_argument("--reactions", type=int, default=7, help="dock and park decisions measured, each")

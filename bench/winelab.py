@@ -1,8 +1,8 @@
-"""A small laboratory for measuring Windows programs under Wine on a private Xvfb display.
+"""The test lab (tests/lab/lab.py) watched and driven through the X protocol, for measuring Windows programs.
 
-Shared by bench/winebench.py (performance figures) and the Wine soak and bad-environment tests under tests/soak.
-It owns: the template Wine prefix (made once with wineboot, copied per run with cp -a), one Xvfb on a display of
-the range :111-:119, one wineserver per run, and two X observers on that display:
+Shared by bench/winebench.py (performance figures) and the Wine soak and bad-environment cases under tests/soak.
+An ObservedLab keeps one wineserver up for the whole run, moves and clicks the pointer through XTEST (one request
+each, timed exactly), and has two X observers on its display:
 
 - MapWatcher: a client that listens to the root window's substructure and timestamps (CLOCK_MONOTONIC, ns) every
   top-level window that is mapped, unmapped or moved, with its name;
@@ -14,12 +14,9 @@ the range :111-:119, one wineserver per run, and two X observers on that display
 Needs python3-xlib (Debian) and runs with /usr/bin/python3.
 """
 
-import fcntl
 import os
-import shutil
-import signal
 import struct
-import subprocess
+import sys
 import threading
 import time
 from pathlib import Path
@@ -28,258 +25,75 @@ from Xlib import X, display as xdisplay
 from Xlib.error import XError
 from Xlib.ext import record, xtest
 
-DISPLAYS = range(111, 120)
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "lab"))
+import lab  # noqa: E402
+from lab import Failure, check, log  # noqa: E402,F401
+
 SCREEN_W, SCREEN_H = 1024, 768
-WINE_OVERRIDES = "mscoree,mshtml=;winemenubuilder.exe=d"
-WORK = Path(os.environ.get("NIMBREL_BENCH_WORK", "/tmp/nimbrel-bench"))
 
 # X core request opcodes recorded.
 OP_MAP, OP_UNMAP, OP_CONFIGURE, OP_QUERY_POINTER = 8, 10, 12, 38
-
-
-class LabError(Exception):
-    pass
-
-
-def log(message):
-    print(f"[{time.strftime('%H:%M:%S')}] {message}", flush=True)
 
 
 def now_ns():
     return time.monotonic_ns()
 
 
-# --- Xvfb ----------------------------------------------------------------------------------------------------------
-class Xvfb:
-    """A private virtual X server on the first free display of :111-:119."""
+class ObservedLab(lab.Lab):
+    """A lab with one wineserver for the whole run, so that no measured start pays for starting it, watched from X."""
 
-    def __init__(self, width=SCREEN_W, height=SCREEN_H):
-        self.proc = None
-        self.number = None
-        for number in DISPLAYS:
-            if Path(f"/tmp/.X{number}-lock").exists() or Path(f"/tmp/.X11-unix/X{number}").exists():
-                continue
-            proc = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", f"{width}x{height}x24", "-nolisten", "tcp"],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            deadline = time.time() + 10
-            while time.time() < deadline and proc.poll() is None:
-                if Path(f"/tmp/.X11-unix/X{number}").exists():
-                    try:
-                        xdisplay.Display(f":{number}").close()
-                        self.proc, self.number = proc, number
-                        return
-                    except Exception:
-                        pass
-                time.sleep(0.1)
-            stop_process(proc)
-        raise LabError("no free X display in :111-:119")
+    def __init__(self, name):
+        super().__init__(name, server=True)
+        self.xd = self.watcher = self.recorder = None
 
-    @property
-    def name(self):
-        return f":{self.number}"
-
-    def stop(self):
-        if self.proc is not None:
-            stop_process(self.proc)
-            self.proc = None
-
-
-def stop_process(proc, timeout=5):
-    if proc.poll() is None:
-        proc.terminate()
+    def open(self):
+        super().open()
         try:
-            proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
-
-
-# --- Wine prefix ---------------------------------------------------------------------------------------------------
-def wine_version():
-    return subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
-
-
-def wine_env(prefix: Path, display: str):
-    env = dict(os.environ)
-    env.update(WINEPREFIX=str(prefix), WINEDEBUG="-all", WINEDLLOVERRIDES=WINE_OVERRIDES, DISPLAY=display)
-    env.pop("WAYLAND_DISPLAY", None)
-    return env
-
-
-def ensure_template(display: str) -> Path:
-    """A booted prefix with unmanaged X windows, made once per Wine version and reused."""
-    WORK.mkdir(parents=True, exist_ok=True)
-    with open(WORK / "template.lock", "w") as lock:
-        fcntl.flock(lock, fcntl.LOCK_EX)  # runs started side by side make it once
-        return _ensure_template(display)
-
-
-def _ensure_template(display: str) -> Path:
-    template = WORK / "template"
-    marker = template / "nimbrel-bench-ready"
-    version = wine_version()
-    if marker.exists() and marker.read_text() == version:
-        return template
-    if template.exists():
-        subprocess.run(["wineserver", "-k"], env=wine_env(template, display), capture_output=True)
-        shutil.rmtree(template)
-    template.mkdir(parents=True)
-    env = wine_env(template, display)
-    log(f"making the template prefix {template} (wineboot -i, about 10 s)")
-    subprocess.run(["wine", "wineboot", "-i"], env=env, capture_output=True, timeout=300, check=True)
-    # Without a window manager a managed window moved off the screen blocks SetWindowPos for seconds.
-    subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f"],
-                   env=env, capture_output=True, timeout=120, check=True)
-    subprocess.run(["wineserver", "-w"], env=env, timeout=120)
-    if b'"Managed"="N"' not in (template / "user.reg").read_bytes():
-        raise LabError("the template prefix did not keep Managed=N")
-    marker.write_text(version)
-    return template
-
-
-def find_ci(base: Path, relative: str) -> Path:
-    """base/relative, matching existing names without regard to case as Windows does."""
-    path = base
-    for part in relative.replace("\\", "/").split("/"):
-        match = None
-        if path.is_dir():
-            match = next((e for e in path.iterdir() if e.name.lower() == part.lower()), None)
-        path = match if match is not None else path / part
-    return path
-
-
-class Lab:
-    """One copy of the template prefix on one Xvfb, with its own wineserver and X observers."""
-
-    def __init__(self, name, persistent_server=True):
-        WORK.mkdir(parents=True, exist_ok=True)
-        self.xvfb = Xvfb()
-        self.display = self.xvfb.name
-        self.prefix = WORK / f"{name}-{self.xvfb.number}"
-        self.server = None
-        self.procs = []
-        self.watcher = None
-        self.recorder = None
-        self.mounts = []
-        try:
-            template = ensure_template(self.display)
-            if self.prefix.exists():
-                subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True)
-                shutil.rmtree(self.prefix)
-            subprocess.run(["cp", "-a", str(template), str(self.prefix)], check=True)
-            if persistent_server:
-                # One wineserver for the whole run, so that no measured start pays for starting it.
-                self.server = subprocess.Popen(["wineserver", "-f", "-p"], env=self.env, stdout=subprocess.DEVNULL,
-                                               stderr=subprocess.DEVNULL)
-                time.sleep(0.3)
-            self.x = xdisplay.Display(self.display)
-            self.watcher = MapWatcher(self.display)
-            self.recorder = RequestRecorder(self.display)
+            self.xd = xdisplay.Display(self.display_name)
+            self.watcher = MapWatcher(self.display_name)
+            self.recorder = RequestRecorder(self.display_name)
         except BaseException:
-            self.close()
+            self.close(keep=True)
             raise
+        return self
 
-    @property
-    def env(self):
-        return wine_env(self.prefix, self.display)
+    def close(self, keep=False):
+        for observer in (self.recorder, self.watcher):
+            if observer is not None:
+                observer.stop()
+        if self.xd is not None:
+            self.xd.close()
+            self.xd = None
+        super().close(keep)
 
-    @property
-    def drive_c(self) -> Path:
-        return self.prefix / "drive_c"
-
-    def path(self, windows_path: str) -> Path:
-        """The Linux path behind a C:\\ path of this prefix."""
-        assert windows_path[:3].upper() == "C:\\"
-        return find_ci(self.drive_c, windows_path[3:])
-
-    def plant(self, source: Path, windows_path: str) -> Path:
-        target = self.path(windows_path)
-        target.parent.mkdir(parents=True, exist_ok=True)
-        if target.exists():
-            target.unlink()
-        shutil.copy2(source, target)
-        return target
-
-    def start(self, windows_path: str, *args, output=None) -> subprocess.Popen:
-        """Starts a program exactly as a user's 'wine prog.exe' would; the Popen's pid is the program's own."""
-        proc = subprocess.Popen(["wine", windows_path, *args], env=self.env, cwd=str(self.prefix),
-                                stdout=output or subprocess.DEVNULL, stderr=subprocess.STDOUT)
-        self.procs.append(proc)
-        return proc
-
-    def wine(self, *args, timeout=60):
-        result = subprocess.run(["wine", *args], env=self.env, capture_output=True, timeout=timeout)
-        return result.returncode, result.stdout.decode("utf-8", errors="replace")
-
-    # pointer and buttons through the XTEST extension, so that every action is one request and timed exactly
     def move(self, x, y):
-        xtest.fake_input(self.x, X.MotionNotify, x=int(x), y=int(y))
-        self.x.sync()
+        xtest.fake_input(self.xd, X.MotionNotify, x=int(x), y=int(y))
+        self.xd.sync()
 
     def click(self):
         """Presses and releases the left button; returns CLOCK_REALTIME ns taken just before the press."""
         stamp = time.time_ns()
-        xtest.fake_input(self.x, X.ButtonPress, 1)
-        xtest.fake_input(self.x, X.ButtonRelease, 1)
-        self.x.sync()
+        xtest.fake_input(self.xd, X.ButtonPress, 1)
+        xtest.fake_input(self.xd, X.ButtonRelease, 1)
+        self.xd.sync()
         return stamp
 
-    def geometry(self, wid):
+    def place(self, wid):
         """(x, y, width, height, mapped) of a top-level window, or None when it no longer exists."""
         try:
-            w = self.x.create_resource_object("window", wid)
+            w = self.xd.create_resource_object("window", wid)
             g = w.get_geometry()
-            a = w.get_attributes()
-            return g.x, g.y, g.width, g.height, a.map_state == X.IsViewable
+            return g.x, g.y, g.width, g.height, w.get_attributes().map_state == X.IsViewable
         except XError:
             return None
 
     def wait_until(self, what, predicate, timeout, interval=0.02):
-        deadline = time.monotonic() + timeout
-        value = None
-        while time.monotonic() < deadline:
-            value = predicate()
-            if value:
-                return value
-            time.sleep(interval)
-        raise LabError(f"timed out after {timeout} s waiting for {what} (last {value!r})")
-
-    def bind_read_only(self, folder: Path):
-        """Makes a folder read-only even for root: a read-only bind mount of it onto itself."""
-        subprocess.run(["mount", "--bind", str(folder), str(folder)], check=True)
-        self.mounts.append(folder)
-        subprocess.run(["mount", "-o", "remount,bind,ro", str(folder)], check=True)
+        return super().wait_until(what, predicate, timeout, interval)
 
     def kill(self, proc):
         if proc.poll() is None:
-            proc.send_signal(signal.SIGKILL)
+            proc.kill()
             proc.wait(10)
-
-    def close(self):
-        for proc in self.procs:
-            if proc.poll() is None:
-                proc.kill()
-        if self.prefix.exists():
-            subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True, timeout=60)
-        for proc in self.procs:
-            try:
-                proc.wait(10)
-            except subprocess.TimeoutExpired:
-                pass
-        if self.server is not None:
-            stop_process(self.server)
-        for folder in reversed(self.mounts):
-            subprocess.run(["umount", str(folder)], capture_output=True)
-        self.mounts = []
-        for observer in (self.recorder, self.watcher):
-            if observer is not None:
-                observer.stop()
-        if getattr(self, "x", None) is not None:
-            self.x.close()
-            self.x = None
-        self.xvfb.stop()
-        if os.environ.get("NIMBREL_BENCH_KEEP") != "1" and self.prefix.exists():
-            shutil.rmtree(self.prefix, ignore_errors=True)
 
 
 # --- process figures -----------------------------------------------------------------------------------------------
@@ -287,7 +101,7 @@ def rss_kib(pid):
     for line in Path(f"/proc/{pid}/status").read_text().splitlines():
         if line.startswith("VmRSS:"):
             return int(line.split()[1])
-    raise LabError(f"no VmRSS for {pid}")
+    raise Failure(f"no VmRSS for {pid}")
 
 
 def cpu_ns(pid):
@@ -374,7 +188,7 @@ class MapWatcher:
                         return stamp, wid
                 left = deadline - time.monotonic()
                 if left <= 0:
-                    raise LabError(f"no window {name!r} was mapped within {timeout} s")
+                    raise Failure(f"no window {name!r} was mapped within {timeout} s")
                 self.cond.wait(left)
 
     def since(self, index):
@@ -396,7 +210,7 @@ class RequestRecorder:
         self.ctl = xdisplay.Display(display_name)
         self.data = xdisplay.Display(display_name)
         if not self.ctl.has_extension("RECORD"):
-            raise LabError("the X server has no RECORD extension")
+            raise Failure("the X server has no RECORD extension")
         self.mask = self.ctl.display.info.resource_id_mask
         ranges = []
         for op in (OP_MAP, OP_UNMAP, OP_CONFIGURE, OP_QUERY_POINTER):

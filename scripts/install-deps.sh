@@ -7,6 +7,7 @@ packages=(
     libgtest-dev googletest python3
     mingw-w64 g++-mingw-w64-x86-64 wine wine64
     xvfb xdotool x11-utils imagemagick python3-xlib
+    x11-xserver-utils xcvt xserver-xorg-core xserver-xorg-video-dummy
     nsis zip groff poppler-utils git
     librsvg2-bin python3-pil tango-icon-theme
 )

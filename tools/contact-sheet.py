@@ -9,8 +9,8 @@ open, and writes:
   docs/contact-sheet.png      every scale and look side by side, shown in the README
   docs/help/bar-labelled.pdf  the bar at 144 DPI with each button named, for the manual (built without Wine)
 
-Needs the Windows build (Nimbrel.exe and the end-to-end helpers), Wine, Xvfb, xdotool, ImageMagick and
-python3-pil; takes about three minutes.
+Needs the Windows build (Nimbrel.exe and the test lab's programs), Wine, Xvfb, xdotool, ImageMagick and
+python3-pil; runs on the test lab (tests/lab/lab.py) and takes about three minutes.
 """
 
 import argparse
@@ -40,41 +40,27 @@ def settings(style):
 
 def capture(args, dpi, style):
     """The screen with the Browser menu open, the bar's buttons and the menu's frame, at one scale and look."""
-    with e2e_session(args, dpi, style) as s:
+    with e2e.Session(args, f"sheet-{dpi}-{style}", settings=settings(style), install=INSTALLED, dpi=dpi,
+                     rest=(1000, 3)) as s:
         buttons = s.toolbar()
         bare = screenshot(s)
         browser = s.button("Browser")
         s.click_at(*browser.centre)
         s.wait_menu()
         # The first entry lit from the keyboard: the pointer stays in the band, so no tick parks the bar.
-        s.wine.x("xdotool", "key", "Down")
+        s.keys("Down")
         time.sleep(1.0)
         shot = screenshot(s)
-        _, _, out = s.menus()
-        frame = next(line.split("\t") for line in out.splitlines() if line.startswith("MENU\t"))
+        frame = e2e.lab.records(s.menus()[2], "MENU")[0]
         menu = tuple(int(v) for v in frame[2:6])
         return bare, shot, buttons, menu, s.geometry()
 
 
 def screenshot(s):
-    rc, _ = s.wine.x("import", "-window", "root", "-depth", "8", str(s.case_dir / "shot.png"), timeout=30)
-    e2e.check(rc == 0, "import could not take a screenshot")
-    shot = Image.open(s.case_dir / "shot.png").convert("RGB")
+    s.screenshot(s.prefix / "shot.png")
+    shot = Image.open(s.prefix / "shot.png").convert("RGB")
     shot.load()
     return shot
-
-
-class e2e_session:
-    def __init__(self, args, dpi, style):
-        self.session = e2e.Session(args, f"sheet-{dpi}-{style}", settings=settings(style), install=INSTALLED,
-                                   dpi=dpi, rest=(1000, 3))
-
-    def __enter__(self):
-        return self.session.start()
-
-    def __exit__(self, *exc):
-        self.session.stop()
-        return False
 
 
 def sheet(cells):
@@ -135,28 +121,21 @@ def labelled_bar(shot, buttons, geometry):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default=str(ROOT / "build" / "windows"))
-    parser.add_argument("--work", default="/tmp/nimbrel-contact-sheet")
     parser.add_argument("--sheet", default=str(ROOT / "docs" / "contact-sheet.png"))
     parser.add_argument("--bar", default=str(ROOT / "docs" / "help" / "bar-labelled.pdf"))
     args = parser.parse_args()
     build = Path(args.build)
     args.exe = str(build / "src" / "win32" / "Nimbrel.exe")
-    args.helpers = str(build / "tests" / "e2e" / "helpers")
-    if e2e.setup(args) != 0:
-        return 1
     cells = {}
-    try:
-        for dpi in DPIS:
-            for style, look in enumerate(LOOKS):
-                bare, shot, buttons, menu, geometry = capture(args, dpi, style)
-                # The left of the bar down to the bottom of the open menu.
-                right = max(menu[2], buttons[5].right) + 6
-                cells[dpi, look] = shot.crop((0, 0, right, menu[3] + 6))
-                e2e.log(f"{dpi} DPI {look}: buttons {buttons[0]} ... menu {menu}")
-                if dpi == 144 and look == "Flat":
-                    bar = labelled_bar(bare, buttons, geometry)
-    finally:
-        e2e.cleanup(args)
+    for dpi in DPIS:
+        for style, look in enumerate(LOOKS):
+            bare, shot, buttons, menu, geometry = capture(args, dpi, style)
+            # The left of the bar down to the bottom of the open menu.
+            right = max(menu[2], buttons[5].right) + 6
+            cells[dpi, look] = shot.crop((0, 0, right, menu[3] + 6))
+            e2e.log(f"{dpi} DPI {look}: buttons {buttons[0]} ... menu {menu}")
+            if dpi == 144 and look == "Flat":
+                bar = labelled_bar(bare, buttons, geometry)
     sheet(cells).save(args.sheet, optimize=True)
     # Dated by nothing but the epoch, so that the same pictures give the same bytes.
     epoch = time.gmtime(0)

@@ -2,10 +2,10 @@
 
 import shutil
 import time
-from pathlib import Path
 
-from nimbrel_e2e import (APP_WIN, AWAY, BAR_TIPS, EDGE, REST, SCREEN_H, SCREEN_W, Session, argument_of, check,
-                         expected_geometry, log, same_path)
+import lab
+from lab import argument_of, check, log, same_path
+from nimbrel_e2e import APP_WIN, AWAY, BAR_TIPS, EDGE, REST, SCREEN_H, SCREEN_W, Session, expected_geometry
 
 CASES = {}
 
@@ -20,31 +20,6 @@ def case(function):
 
 def settings(toolbar, pointer, style=1):
     return f"TOOLBAR_POSITION={toolbar}\r\nPOINTER_POSITION={pointer}\r\nSTYLE={style}\r\n".encode("ascii")
-
-
-def running(args, name, **options):
-    """Starts a session; the caller's `with` ends it, keeping the prefix only when the case failed."""
-
-    class Running:
-        def __enter__(self):
-            self.session = Session(args, name, **options)
-            try:
-                return self.session.start()
-            except BaseException:
-                self.session.stop(keep=True)
-                raise
-
-        def __exit__(self, kind, value, traceback):
-            if kind is not None:
-                out = self.session.case_dir / "nimbrel-output.txt"
-                log(f"kept {self.session.case_dir} to look into")
-                if out.exists():
-                    log(f"program output: {out.read_bytes()[-2000:]!r}")
-                log(f"log of stand-ins: {self.session.records()}")
-            self.session.stop(keep=kind is not None)
-            return False
-
-    return Running()
 
 
 def check_geometry(s, edge, recalled=False):
@@ -94,7 +69,7 @@ def visible_texts(items):
 @case
 def default_settings_file(args):
     """No settings file: the 53-byte default appears, the bar docks at the top across the screen."""
-    with running(args, "default_settings_file") as s:
+    with Session(args, "default_settings_file") as s:
         path = s.wait_until("the settings file", lambda: s.settings_path() if s.settings_path().exists() else None, 10)
         data = path.read_bytes()
         check(path.name == "Nimbrel.Txt", f"settings file written as {path.name!r}")
@@ -112,7 +87,7 @@ def default_settings_file(args):
         check(lefts == sorted(lefts) and buttons[-1].right <= SCREEN_W, f"the top bar does not run left to right")
         check(all(b.top >= 0 and b.bottom <= 31 for b in buttons), "a button lies outside the top band")
         # With the pointer on the bar the watch keeps it docked over two ticks.
-        s.stays("the docked top bar", lambda: not s.geometry().parked, 4.5)
+        s.stays("the docked top bar", lambda: not s.parked(), 4.5)
         check_geometry(s, "TOP")
         check(s.settings_path().read_bytes() == DEFAULT_SETTINGS, "the settings file changed while running")
 
@@ -120,7 +95,7 @@ def default_settings_file(args):
 @case
 def scale_150_percent(args):
     """At 144 DPI (10 twips a pixel) the bar is 400 twips thick and draws 24-px pictures in its middle."""
-    with running(args, "scale_150_percent", dpi=144, install=["Mozilla Firefox/firefox.exe", "Opera/opera.exe"],
+    with Session(args, "scale_150_percent", dpi=144, install=["Mozilla Firefox/firefox.exe", "Opera/opera.exe"],
                  rest=(900, 5)) as s:
         g = s.geometry()
         check((g.x, g.y, g.w, g.h) == (0, 0, SCREEN_W, 45), f"the TOP window is {g}, expected 1024 x 45 at (0, 0)")
@@ -131,7 +106,7 @@ def scale_150_percent(args):
             check(g.y + 1 < b.top and b.bottom < g.y + 41, f"{b} does not lie inside the band, clear of its edges")
             # Sized for 24-px pictures: taller than a 16-px button (22), within the band.
             check(30 <= b.bottom - b.top <= 40, f"{b} is {b.bottom - b.top} px high, not sized for 24-px pictures")
-        shot = s.screenshot()
+        shot = s.picture()
         exit_button = buttons[0]
         background = shot.pixel(exit_button.left + 1, exit_button.top + 1)
         rows = shot.rows_unlike(exit_button.left + 2, exit_button.top + 2, exit_button.right - 2,
@@ -150,14 +125,14 @@ def scale_150_percent(args):
 def scale_change_while_running(args):
     """The display goes to 150 % while the bar is docked, and back while it is parked: the bar keeps its 400
     twips at each scale and stays where it was."""
-    with running(args, "scale_change_while_running") as s:
+    with Session(args, "scale_change_while_running") as s:
         check_geometry(s, "TOP")
         s.probe("dpi", "144")
         g = s.wait_until("the bar at 150 %", lambda: (lambda g: g if g.h == 45 else None)(s.geometry()), 5)
         check((g.x, g.y, g.w) == (0, 0, SCREEN_W), f"the docked bar moved: {g}")
         heights = {b.bottom - b.top for b in s.toolbar() if not b.separator}
         check(all(30 <= h <= 40 for h in heights), f"buttons {heights} px high, not sized for 24-px pictures")
-        s.move(*AWAY)
+        s.move_pointer(*AWAY)
         s.wait_until("the bar to park at 150 %", lambda: (s.geometry().x, s.geometry().y) == (-150, -150), 6)
         s.probe("dpi", "96")
         s.wait_until("the parked bar at 100 %", lambda: (lambda g: (g.x, g.y, g.h) == (-100, -100, 30))(s.geometry()), 5)
@@ -166,7 +141,7 @@ def scale_change_while_running(args):
 
 
 def edge_case(args, name, edge):
-    with running(args, name, settings=settings(edge, edge), rest=REST[edge]) as s:
+    with Session(args, name, settings=settings(edge, edge), rest=REST[edge]) as s:
         check_geometry(s, edge)
         buttons = s.toolbar()
         check(len(buttons) == 16, f"the toolbar holds {len(buttons)} buttons, expected 16")
@@ -181,44 +156,28 @@ def edge_case(args, name, edge):
         g = s.geometry()
         check(all(g.x <= b.left and b.right <= g.x + g.w and g.y <= b.top and b.bottom <= g.y + g.h for b in buttons),
               f"buttons lie outside the window {g}: {buttons}")
-        s.stays(f"the docked {edge} bar", lambda: not s.geometry().parked, 2.5)
+        s.stays(f"the docked {edge} bar", lambda: not s.parked(), 2.5)
         # Pointer away from the band: parked at the next tick; at the edge: back, flush with it.
-        s.move(*AWAY)
+        s.move_pointer(*AWAY)
         s.wait_parked()
-        s.move(*EDGE[edge])
+        s.move_pointer(*EDGE[edge])
         s.wait_docked(edge, recalled=True)
-        s.move(*REST[edge])
-        s.stays(f"the recalled {edge} bar", lambda: not s.geometry().parked, 2.5)
+        s.move_pointer(*REST[edge])
+        s.stays(f"the recalled {edge} bar", lambda: not s.parked(), 2.5)
         check_geometry(s, edge, recalled=True)
 
 
-@case
-def dock_top(args):
-    edge_case(args, "dock_top", "TOP")
-
-
-@case
-def dock_right(args):
-    edge_case(args, "dock_right", "RIGHT")
-
-
-@case
-def dock_bottom(args):
-    edge_case(args, "dock_bottom", "BOTTOM")
-
-
-@case
-def dock_left(args):
-    edge_case(args, "dock_left", "LEFT")
+for edge in ("TOP", "RIGHT", "BOTTOM", "LEFT"):
+    CASES[f"dock_{edge.lower()}"] = lambda args, edge=edge: edge_case(args, f"dock_{edge.lower()}", edge)
 
 
 @case
 def dock_unrecognised_value(args):
     """' LEFT' (leading space) is no edge: the bar docks as for TOP and the file keeps its text."""
     text = b"TOOLBAR_POSITION= LEFT\r\nPOINTER_POSITION=TOP\r\nSTYLE=2\r\n"
-    with running(args, "dock_unrecognised_value", settings=text, rest=REST["TOP"]) as s:
+    with Session(args, "dock_unrecognised_value", settings=text, rest=REST["TOP"]) as s:
         check_geometry(s, "TOP")
-        s.move(*AWAY)
+        s.move_pointer(*AWAY)
         s.wait_parked()
         s.recall("TOP")
         check_geometry(s, "TOP", recalled=True)
@@ -231,13 +190,13 @@ def dock_unrecognised_value(args):
 @case
 def recall_from_bottom_for_top_bar(args):
     """A TOP bar called back from the bottom edge; the top edge does not call it."""
-    with running(args, "recall_from_bottom_for_top_bar", settings=settings("TOP", "BOTTOM")) as s:
+    with Session(args, "recall_from_bottom_for_top_bar", settings=settings("TOP", "BOTTOM")) as s:
         check_geometry(s, "TOP")
-        s.move(*AWAY)
+        s.move_pointer(*AWAY)
         s.wait_parked()
-        s.move(*EDGE["TOP"])
-        s.stays("the parked bar with the pointer at the top edge", lambda: s.geometry().parked, 4.5)
-        s.move(*EDGE["BOTTOM"])
+        s.move_pointer(*EDGE["TOP"])
+        s.stays("the parked bar with the pointer at the top edge", lambda: s.parked(), 4.5)
+        s.move_pointer(*EDGE["BOTTOM"])
         s.wait_docked("TOP")
         # The pointer stayed at the bottom, outside the top band: the next tick parks the bar again.
         s.wait_parked()
@@ -246,13 +205,13 @@ def recall_from_bottom_for_top_bar(args):
 @case
 def recall_edge_unrecognised(args):
     """POINTER_POSITION=MIDDLE never calls the parked bar back, whichever edge the pointer touches."""
-    with running(args, "recall_edge_unrecognised", settings=settings("TOP", "MIDDLE")) as s:
+    with Session(args, "recall_edge_unrecognised", settings=settings("TOP", "MIDDLE")) as s:
         check_geometry(s, "TOP")
-        s.move(*AWAY)
+        s.move_pointer(*AWAY)
         s.wait_parked()
         for point in ((0, 0), (SCREEN_W - 1, SCREEN_H - 1), EDGE["TOP"], EDGE["LEFT"]):
-            s.move(*point)
-            s.stays(f"the parked bar with the pointer at {point}", lambda: s.geometry().parked, 4.5)
+            s.move_pointer(*point)
+            s.stays(f"the parked bar with the pointer at {point}", lambda: s.parked(), 4.5)
 
 
 # --- drop-downs and launching ----------------------------------------------------------------------------------
@@ -261,7 +220,7 @@ def recall_edge_unrecognised(args):
 @case
 def browser_lists_installed(args):
     """Only installed browsers are listed; FireFox starts exactly its executable; an empty drop-down says so."""
-    with running(args, "browser_lists_installed", install=["Mozilla Firefox/firefox.exe", "opera/opera.exe"]) as s:
+    with Session(args, "browser_lists_installed", install=["Mozilla Firefox/firefox.exe", "opera/opera.exe"]) as s:
         items = s.open_menu("Browser")
         check(visible_texts(items) == ["FireFox", "Opera"], f"Browser lists {visible_texts(items)}")
         check(not any(item.grayed for item in items), "an installed browser is greyed")
@@ -279,7 +238,7 @@ def browser_lists_installed(args):
 @case
 def explorer_and_messaging(args):
     """Explorer listed when present; spaces in nested folders; bar order kept in the Messaging drop-down."""
-    with running(args, "explorer_and_messaging", iexplore=True,
+    with Session(args, "explorer_and_messaging", iexplore=True,
                  install=["netscape/netscape browser/netscape.exe", "messenger/msmsgs.exe",
                           "icqlite/icqlite.exe"]) as s:
         items = s.open_menu("Browser")
@@ -303,7 +262,7 @@ def explorer_and_messaging(args):
 @case
 def outlook_in_numbered_office(args):
     """Outlook found in office11 (before office12) and started from there."""
-    with running(args, "outlook_in_numbered_office",
+    with Session(args, "outlook_in_numbered_office",
                  install=["microsoft office/office11/outlook.exe", "microsoft office/office12/outlook.exe",
                           "mozilla thunderbird/thunderbird.exe"]) as s:
         items = s.open_menu("Mail")
@@ -316,7 +275,7 @@ def outlook_in_numbered_office(args):
 @case
 def search_items_open_addresses(args):
     """The three search items open their home pages through the http association."""
-    with running(args, "search_items_open_addresses") as s:
+    with Session(args, "search_items_open_addresses") as s:
         expected = {"Altavista": "http://www.altavista.com/", "Yahoo": "http://www.yahoo.com/",
                     "Google": "http://www.google.com/"}
         for number, (text, address) in enumerate(expected.items()):
@@ -334,7 +293,7 @@ def search_items_open_addresses(args):
 @case
 def about_and_help(args):
     """About Me opens the web site; Help opens the program's folder followed by "/nimbrel.pdf"."""
-    with running(args, "about_and_help", extra_files={"nimbrel.pdf": b"%PDF-1.4\n%%EOF\n"}) as s:
+    with Session(args, "about_and_help", extra_files={"nimbrel.pdf": b"%PDF-1.4\n%%EOF\n"}) as s:
         s.click_button("About Me")
         received = check_opened(s, 0, "About Me")
         check(received == "http://www.nimbrel.org/", f"About Me: the handler received {received!r}")
@@ -354,7 +313,7 @@ def about_and_help(args):
 def exit_keeps_settings(args):
     """Exit ends the process at once and leaves the settings file untouched."""
     text = b"[Nimbrel]\r\nTOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\nSTYLE=3\r\nCOMMENT=kept as it is\r\n"
-    with running(args, "exit_keeps_settings", settings=text) as s:
+    with Session(args, "exit_keeps_settings", settings=text) as s:
         path = s.settings_path()
         before = path.stat().st_mtime_ns
         s.click_button("Exit")
@@ -362,7 +321,7 @@ def exit_keeps_settings(args):
         log(f"Nimbrel.exe ended with status {s.proc.returncode}")
         check(path.read_bytes() == text, f"the settings file changed: {path.read_bytes()!r}")
         check(path.stat().st_mtime_ns == before, "the settings file was written")
-        rc, out = s.wine.x("xdotool", "search", "--onlyvisible", "--name", "^Nimbrel$")
+        out = s.run("xdotool", "search", "--onlyvisible", "--name", "^Nimbrel$", check_rc=False).stdout
         check(not out.strip(), f"a Nimbrel window is still shown: {out!r}")
         check(not s.records(), f"Exit started something: {s.records()}")
 
@@ -370,13 +329,13 @@ def exit_keeps_settings(args):
 @case
 def menu_click_after_tick(args):
     """A pointer-watch tick falls while the drop-down is open; the item clicked afterwards still starts."""
-    with running(args, "menu_click_after_tick",
+    with Session(args, "menu_click_after_tick",
                  install=["google/google earth/googleearth.exe", "tellme/tellme.exe"]) as s:
         items = s.open_menu("Programs")
         check(visible_texts(items) == ["Google Earth", "TellMe(Text-2-Speech)"],
               f"Programs lists {visible_texts(items)}")
         target = [item for item in items if item.text == "Google Earth"][0]
-        s.move(*target.centre)
+        s.move_pointer(*target.centre)
         # Two ticks at least; the pointer is below the band, so a tick may park the bar under the menu.
         time.sleep(4.5)
         opened, now, out = s.menus()
@@ -394,7 +353,7 @@ def menu_click_after_tick(args):
 @case
 def keyboard_opens_menu_and_starts(args):
     """The bar has the focus at start-up: Right, Right, Enter opens Browser, Down, Enter starts its first program."""
-    with running(args, "keyboard_opens_menu_and_starts",
+    with Session(args, "keyboard_opens_menu_and_starts",
                  install=["Mozilla Firefox/firefox.exe", "Opera/opera.exe"]) as s:
         check(s.focus() == (True, True), f"the toolbar does not have the focus after start-up: {s.focus()}")
         s.keys("Right", "Right", "Return")
@@ -414,9 +373,9 @@ def keyboard_opens_menu_and_starts(args):
 @case
 def quick_click_leaves_only_the_menu(args):
     """A click at once on a category: its tip, armed by the pointer's arrival, never covers the open menu."""
-    with running(args, "quick_click_leaves_only_the_menu", install=["Opera/opera.exe"]) as s:
+    with Session(args, "quick_click_leaves_only_the_menu", install=["Opera/opera.exe"]) as s:
         x, y = s.button("Browser").centre
-        s.wine.x("xdotool", "mousemove", str(x), str(y), "click", "1")
+        s.run("xdotool", "mousemove", x, y, "click", "1")
         items = s.wait_menu()
         check(visible_texts(items) == ["Opera"], f"Browser lists {visible_texts(items)}")
         time.sleep(2.0)  # well past the tip's delay of half a second
@@ -426,7 +385,7 @@ def quick_click_leaves_only_the_menu(args):
         s.wait_menu_closed()
         # With the menu closed the tips are back: resting on a button shows its tip beside it.
         search = s.button("Search")
-        s.move(*search.centre)
+        s.move_pointer(*search.centre)
         near = lambda t: search.left - 40 <= t[0] <= search.right and search.top <= t[1] <= search.bottom + 40
         s.wait_until("the Search tip", lambda: [t for t in s.visible_tips() if near(t)], 5)
 
@@ -438,8 +397,8 @@ def quick_click_leaves_only_the_menu(args):
 def planted_dlls_stay_out(args):
     """UxTheme.dll and MSIMG32.dll planted beside the program, searched there first as Windows would: neither runs,
     and the bar docks, launches, parks and comes back."""
-    marker = (Path(args.helpers) / "marker.dll").read_bytes()
-    with running(args, "planted_dlls_stay_out", install=["Mozilla Firefox/firefox.exe"],
+    marker = (lab.HELPERS / "marker.dll").read_bytes()
+    with Session(args, "planted_dlls_stay_out", install=["Mozilla Firefox/firefox.exe"],
                  extra_files={"UxTheme.dll": marker, "MSIMG32.dll": marker}, dll_overrides="uxtheme,msimg32=n,b") as s:
         check_geometry(s, "TOP")
         items = s.open_menu("Browser")
@@ -464,14 +423,14 @@ def check_settings_kept(s, path, text, mtime):
 def close_refused(args):
     """Alt+F4 on the focused bar and a WM_CLOSE from another program leave it running; it parks, comes back,
     and Exit still ends it."""
-    with running(args, "close_refused") as s:
-        s.wine.x("xdotool", "key", "alt+F4")
+    with Session(args, "close_refused") as s:
+        s.keys("alt+F4")
         out = s.probe("close")
         check("CLOSE\t1" in out, f"probe could not post WM_CLOSE: {out!r}")
         s.stays("the bar after Alt+F4 and WM_CLOSE", lambda: s.alive() and s.geometry().map_state == "IsViewable",
                 2.5)
         check_geometry(s, "TOP")
-        s.move(*AWAY)
+        s.move_pointer(*AWAY)
         s.wait_parked()
         s.recall("TOP")
         s.click_button("Exit")
@@ -483,7 +442,7 @@ def session_end_ends_at_once(args):
     """At log-off the bar answers WM_QUERYENDSESSION with yes, and WM_ENDSESSION ends it by itself at once;
     the settings file is not written."""
     text = settings("TOP", "TOP", 2)
-    with running(args, "session_end_ends_at_once", settings=text) as s:
+    with Session(args, "session_end_ends_at_once", settings=text) as s:
         path = s.settings_path()
         mtime = path.stat().st_mtime_ns
         out = s.probe("endsession")
@@ -498,10 +457,10 @@ def session_end_ends_at_once(args):
 def wine_end_session(args):
     """wineboot --end-session (Wine's log-off) succeeds without a prompt and the bar is gone."""
     text = settings("TOP", "TOP", 3)
-    with running(args, "wine_end_session", settings=text) as s:
+    with Session(args, "wine_end_session", settings=text) as s:
         path = s.settings_path()
         mtime = path.stat().st_mtime_ns
-        s.wine.run("wineboot", "--end-session", timeout=30)
+        s.wine("wineboot", "--end-session", timeout=30)
         s.wait_until("the process to end after the session ended", lambda: not s.alive(), 5)
         check_settings_kept(s, path, text, mtime)
 
@@ -510,8 +469,8 @@ def wine_end_session(args):
 def second_start_hands_over(args):
     """A second start of the same Nimbrel.exe, named in other letter case, shows no window, writes no settings file
     and ends; the parked bar docks as at its recall edge. Once the first bar is killed, a new start runs."""
-    with running(args, "second_start_hands_over", settings=settings("TOP", "TOP")) as s:
-        s.move(*AWAY)
+    with Session(args, "second_start_hands_over", settings=settings("TOP", "TOP")) as s:
+        s.move_pointer(*AWAY)
         s.wait_parked()
         # The running bar has read its settings; a start that reached its own start-up would write them afresh.
         s.settings_path().unlink()
@@ -541,8 +500,8 @@ def second_start_hands_over(args):
 @case
 def other_folder_runs_beside(args):
     """A copy in another folder, with its own settings file, runs beside the first bar with its own edge."""
-    with running(args, "other_folder_runs_beside", settings=settings("TOP", "TOP")) as s:
-        other = s.case_dir / "drive_c" / "Apps" / "Other"
+    with Session(args, "other_folder_runs_beside", settings=settings("TOP", "TOP")) as s:
+        other = s.prefix / "drive_c" / "Apps" / "Other"
         other.mkdir(parents=True)
         shutil.copy2(s.args.exe, other / "Nimbrel.exe")
         (other / "Nimbrel.Txt").write_bytes(settings("LEFT", "LEFT"))

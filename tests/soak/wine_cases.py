@@ -1,12 +1,12 @@
 #!/usr/bin/python3
-"""Long runs and hostile surroundings for Nimbrel.exe under Wine on a private Xvfb (:111-:119).
+"""Long runs and hostile surroundings for Nimbrel.exe under Wine, each case in its own lab (tests/lab/lab.py).
 
     wine_cases.py soak [--seconds N | --short]   the pointer enters and leaves the band for N s (default 300)
     wine_cases.py bad-env [CASE ...]             read-only-folder settings-directory settings-locked
                                                  settings-16mib program-deleted help-missing (default: all)
 
-Options --exe and --build name Nimbrel.exe and the folder of the helpers built by bench/build-helpers.sh.
-Each case prints PASS or FAIL with its figures; the exit status is 1 when any case failed.
+Option --exe names Nimbrel.exe (the windows preset's by default). Each case prints PASS, FAIL or SKIP with its
+figures; the exit status is 1 when any case failed, 77 when every case was skipped (tools missing).
 """
 
 import argparse
@@ -19,15 +19,18 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "bench"))
+try:
+    import Xlib  # noqa: F401
+except ModuleNotFoundError:
+    print("SKIP: python3-xlib is missing")
+    sys.exit(77)
 import winelab as wl  # noqa: E402
-from Xlib import XK, X  # noqa: E402
-from Xlib.ext import xtest  # noqa: E402
+from winelab import Failure, check, lab  # noqa: E402
 
 APP = r"C:\bar"
 EXE = APP + r"\Nimbrel.exe"
 FIREFOX = r"C:\Program Files\Mozilla Firefox\firefox.exe"
 LAUNCH_LOG = r"C:\bench\launch.txt"
-PROBE = r"C:\bench\probe\probe.exe"
 DEFAULT_SETTINGS = b"TOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\nSTYLE=1\r\n"
 REST, EDGE, AWAY = (900, 12), (900, 1), (512, 400)
 TOP_PLACE = (0, 0, wl.SCREEN_W, 30)
@@ -38,110 +41,85 @@ class Skipped(Exception):
     """The case cannot be set up on this machine."""
 
 
-class Failure(Exception):
-    pass
-
-
-def check(ok, message):
-    if not ok:
-        raise Failure(message)
-
-
-class Bar:
-    """One Nimbrel.exe in its own prefix, display and wineserver."""
+class Bar(wl.ObservedLab):
+    """One Nimbrel.exe in its own lab."""
 
     def __init__(self, args, name, settings=DEFAULT_SETTINGS, firefox=True):
-        self.args = args
-        self.lab = wl.Lab(name)
-        build = Path(args.build)
-        self.lab.plant(Path(args.exe), EXE)
-        self.app = self.lab.path(APP)
-        if settings is not None:
-            (self.app / "Nimbrel.Txt").write_bytes(settings)
-        if firefox:
-            self.lab.plant(build / "stamp.exe", FIREFOX)
-        self.lab.plant(build / "probe.exe", PROBE)
-        self.lab.plant(build / "menuprobe.dll", PROBE.replace("probe.exe", "menuprobe.dll"))
-        self.lab.plant(build / "locker.exe", r"C:\bench\locker.exe")
-        self.proc = None
-        self.wid = None
+        super().__init__(name)
+        self.args, self.settings, self.firefox = args, settings, firefox
+        self.proc = self.wid = None
 
-    def start(self, pointer=AWAY):
-        self.lab.move(*pointer)
-        mark = self.lab.watcher.mark()
+    def open(self):
+        super().open()
+        self.plant(Path(self.args.exe), EXE)
+        self.app = self.path(APP)
+        if self.settings is not None:
+            (self.app / "Nimbrel.Txt").write_bytes(self.settings)
+        if self.firefox:
+            self.plant(lab.HELPERS / "stamp.exe", FIREFOX)
+        self.plant(lab.HELPERS / "locker.exe", r"C:\bench\locker.exe")
+        return self
+
+    def launch(self, pointer=AWAY):
+        self.move(*pointer)
+        mark = self.watcher.mark()
         t0 = wl.now_ns()
-        self.proc = self.lab.start(EXE)
-        t1, self.wid = self.lab.watcher.wait_map("Nimbrel", mark, 90)
-        self.client = self.lab.recorder.client_of(self.wid)
+        self.proc = self.start(EXE)
+        t1, self.wid = self.watcher.wait_map("Nimbrel", mark, 90)
+        self.client = self.recorder.client_of(self.wid)
         return (t1 - t0) / 1e6
-
-    def close(self):
-        self.lab.close()
 
     def alive(self):
         return self.proc.poll() is None
 
-    def place(self):
-        g = self.lab.geometry(self.wid)
+    def where(self):
+        g = self.place(self.wid)
         check(g is not None, "the bar's window is gone")
         return g
 
     def wait_place(self, what, xy, timeout=5):
-        try:
-            return self.lab.wait_until(what, lambda: self.place()[:2] == xy, timeout)
-        except wl.LabError as error:
-            raise Failure(str(error))
+        return self.wait_until(what, lambda: self.where()[:2] == xy, timeout)
 
     def park_and_recall(self, edge=EDGE, docked=(0, 0)):
         """The pointer leaves the band, the bar parks; it touches the recall edge, the bar docks."""
-        self.lab.move(*AWAY)
+        self.move(*AWAY)
         self.wait_place("the bar to park", PARKED)
-        self.lab.move(*edge)
+        self.move(*edge)
         self.wait_place("the bar to dock again", docked)
-        self.lab.move(*REST)
-
-    def key(self, name):
-        code = self.lab.x.keysym_to_keycode(XK.string_to_keysym(name))
-        xtest.fake_input(self.lab.x, X.KeyPress, code)
-        xtest.fake_input(self.lab.x, X.KeyRelease, code)
-        self.lab.x.sync()
+        self.move(*REST)
 
     def button(self, tip):
-        rc, out = self.lab.wine(PROBE, "toolbar")
-        buttons = [line.split("\t") for line in out.splitlines() if line.startswith("BUTTON\t")]
-        match = [b for b in buttons if len(b) > 9 and b[9] == tip]
-        check(match, f"no toolbar button {tip!r}: {out!r}")
-        left, top, right, bottom = (int(v) for v in match[0][5:9])
-        return (left + right) // 2, (top + bottom) // 2
+        buttons = self.toolbar()
+        match = [b for b in buttons if b.tip == tip]
+        check(match, f"no toolbar button {tip!r}: {buttons}")
+        return match[0].centre
 
     def click_at(self, xy):
-        self.lab.move(*xy)
+        self.move(*xy)
         time.sleep(0.25)
-        self.lab.click()
+        self.click()
 
     def open_menu_and_click(self, tip, item_text):
         """Clicks a drop-down button, then the named item; returns the time of the item click (ns, realtime)."""
-        mark = self.lab.watcher.mark()
+        mark = self.watcher.mark()
         self.click_at(self.button(tip))
-        self.lab.wait_until("a drop-down menu", lambda: any(
-            e[1] == "map" and e[2] != self.wid for e in self.lab.watcher.since(mark)), 5)
+        self.wait_until("a drop-down menu", lambda: any(
+            e[1] == "map" and e[2] != self.wid for e in self.watcher.since(mark)), 5)
         time.sleep(0.3)
-        rc, out = self.lab.wine(PROBE, "menu")
-        items = [line.split("\t") for line in out.splitlines() if line.startswith("ITEM\t")]
-        match = [i for i in items if len(i) > 9 and i[9].replace("&", "").lower() == item_text.lower()]
+        _, items, out = self.menus()
+        match = [i for i in items if i.text.lower() == item_text.lower()]
         check(match, f"no menu item {item_text!r}: {out!r}")
-        left, top, right, bottom = (int(v) for v in match[0][5:9])
-        self.lab.move((left + right) // 2, (top + bottom) // 2)
+        self.move(*match[0].centre)
         time.sleep(0.25)
-        return self.lab.click()
+        return self.click()
 
     def launches(self):
-        path = self.lab.path(LAUNCH_LOG)
+        path = self.path(LAUNCH_LOG)
         return path.read_text().splitlines() if path.exists() else []
 
     def named_windows_since(self, mark):
         """Windows with a title (dialogs, message boxes) mapped since the mark, other than the bar."""
-        return [e for e in self.lab.watcher.since(mark) if e[1] == "map" and e[2] != self.wid and e[3]]
+        return [e for e in self.watcher.since(mark) if e[1] == "map" and e[2] != self.wid and e[3]]
 
 
 def listing(folder: Path):
@@ -152,21 +130,20 @@ def listing(folder: Path):
 def soak(args):
     seconds = 40.0 if args.short else args.seconds
     first_sample = 10.0 if args.short else 60.0
-    bar = Bar(args, "soak")
     rng = random.Random(4)
-    try:
-        bar.start(AWAY)
+    with Bar(args, "soak") as bar:
+        bar.launch(AWAY)
         t0 = time.monotonic()
         edge_visits = away_visits = 0
         rss_first = None
         target = "edge"
-        mark = bar.lab.recorder.mark()
+        mark = bar.recorder.mark()
         while time.monotonic() - t0 < seconds:
             if target == "edge":
-                bar.lab.move(*EDGE)
+                bar.move(*EDGE)
                 edge_visits += 1
             else:
-                bar.lab.move(rng.randint(0, wl.SCREEN_W - 1), rng.randint(60, wl.SCREEN_H - 1))
+                bar.move(rng.randint(0, wl.SCREEN_W - 1), rng.randint(60, wl.SCREEN_H - 1))
                 away_visits += 1
             target = "away" if target == "edge" else "edge"
             dwell = rng.uniform(2.5, 4.0)
@@ -177,10 +154,10 @@ def soak(args):
                     wl.log(f"RSS after {first_sample:.0f} s: {rss_first} KiB")
                 time.sleep(0.05)
             check(bar.alive(), "Nimbrel.exe ended during the soak")
-        bar.lab.move(*AWAY)
+        bar.move(*AWAY)
         time.sleep(2.5)
         rss_last = wl.rss_kib(bar.proc.pid)
-        requests = bar.lab.recorder.since(mark)
+        requests = bar.recorder.since(mark)
         docks = sum(1 for r in requests if r[2] == bar.client and r[4] == bar.wid and r[3] == wl.OP_MAP)
         parks = sum(1 for r in requests if r[2] == bar.client and r[4] == bar.wid and r[3] == wl.OP_UNMAP)
         change = (rss_last - rss_first) / rss_first * 100.0
@@ -196,29 +173,29 @@ def soak(args):
         time.sleep(2.5)
         before = len(bar.launches())
         bar.open_menu_and_click("Browser", "FireFox")
-        bar.lab.wait_until("the launched program's record", lambda: len(bar.launches()) > before, 10)
+        bar.wait_until("the launched program's record", lambda: len(bar.launches()) > before, 10)
         bar.wait_place("the bar to park after the launch", PARKED)
         check(bar.alive(), "Nimbrel.exe ended after the launch")
         return (f"{seconds:.0f} s, {edge_visits}+{away_visits} pointer moves, {docks} docks, {parks} parks, "
                 f"RSS {rss_first} -> {rss_last} KiB ({change:+.2f} %), docks/parks/launches at the end")
-    finally:
-        bar.close()
 
 
 # --- bad environment ------------------------------------------------------------------------------------------------
 def read_only_folder(args):
-    bar = Bar(args, "readonly", settings=None)
-    try:
+    with Bar(args, "readonly", settings=None) as bar:
         before = listing(bar.app)
         if os.geteuid() == 0:
             # Root writes through permission bits, and so would Wine running as root: a read-only mount stops both.
             try:
-                bar.lab.bind_read_only(bar.app)
+                subprocess.run(["mount", "--bind", bar.app, bar.app], check=True)
+                bar.on_close.append(lambda: subprocess.run(["umount", bar.app], capture_output=True))
+                subprocess.run(["mount", "-o", "remount,bind,ro", bar.app], check=True)
             except subprocess.CalledProcessError as error:
                 raise Skipped(f"running as root and cannot mount the folder read-only ({error}); run as another user")
             how = "read-only bind mount (running as root)"
         else:
             bar.app.chmod(0o555)
+            bar.on_close.append(lambda: bar.app.chmod(0o755))
             how = "chmod a-w"
         probe = bar.app / "probe.tmp"
         try:
@@ -227,55 +204,45 @@ def read_only_folder(args):
             raise Failure(f"the folder is still writable after the {how}")
         except OSError:
             pass
-        ms = bar.start(REST)
+        ms = bar.launch(REST)
         time.sleep(2.5)
-        check(bar.place()[:4] == TOP_PLACE, f"not docked at the top: {bar.place()}")
+        check(bar.where()[:4] == TOP_PLACE, f"not docked at the top: {bar.where()}")
         bar.park_and_recall()
         check(bar.alive(), "Nimbrel.exe ended")
         check(listing(bar.app) == before, f"the folder changed: {listing(bar.app)}")
         return f"{how}; window after {ms:.0f} ms, docked at TOP, recalled at TOP, no file written"
-    finally:
-        if os.geteuid() != 0:
-            bar.app.chmod(0o755)
-        bar.close()
 
 
 def settings_directory(args):
-    bar = Bar(args, "settingsdir", settings=None)
-    try:
+    with Bar(args, "settingsdir", settings=None) as bar:
         folder = bar.app / "Nimbrel.Txt"
         folder.mkdir()
         (folder / "keep.txt").write_bytes(b"TOOLBAR_POSITION=LEFT\r\n")
         before = listing(bar.app)
-        ms = bar.start(REST)
+        ms = bar.launch(REST)
         time.sleep(2.5)
-        check(bar.place()[:4] == TOP_PLACE, f"not docked at the top: {bar.place()}")
+        check(bar.where()[:4] == TOP_PLACE, f"not docked at the top: {bar.where()}")
         bar.park_and_recall()
         check(bar.alive(), "Nimbrel.exe ended")
         check(listing(bar.app) == before, "the directory or its folder changed")
         return f"window after {ms:.0f} ms, runs with the defaults, directory untouched"
-    finally:
-        bar.close()
 
 
 def settings_locked(args):
     content = b"TOOLBAR_POSITION=BOTTOM\r\nPOINTER_POSITION=BOTTOM\r\nSTYLE=2\r\n"
-    bar = Bar(args, "locked", settings=content)
-    try:
-        locker = bar.lab.start(r"C:\bench\locker.exe", APP + r"\Nimbrel.Txt", "120")
-        bar.lab.wait_until("the lock", lambda: bar.lab.path(r"C:\bench\locker-ready.txt").exists(), 30)
-        ms = bar.start(REST)
+    with Bar(args, "locked", settings=content) as bar:
+        locker = bar.start(r"C:\bench\locker.exe", APP + r"\Nimbrel.Txt", "120")
+        bar.wait_until("the lock", lambda: bar.path(r"C:\bench\locker-ready.txt").exists(), 30)
+        ms = bar.launch(REST)
         time.sleep(2.5)
         # The locked file says BOTTOM; a bar at the top ran with the defaults.
-        check(bar.place()[:4] == TOP_PLACE, f"not docked at the top with the defaults: {bar.place()}")
+        check(bar.where()[:4] == TOP_PLACE, f"not docked at the top with the defaults: {bar.where()}")
         bar.park_and_recall()
         check(bar.alive(), "Nimbrel.exe ended")
         check(locker.poll() is None, "the locking program ended early")
-        bar.lab.kill(locker)
+        bar.kill(locker)
         check((bar.app / "Nimbrel.Txt").read_bytes() == content, "the locked file's content changed")
         return f"window after {ms:.0f} ms, defaults (TOP) instead of the locked file's BOTTOM, content unchanged"
-    finally:
-        bar.close()
 
 
 def settings_16mib(args):
@@ -283,36 +250,32 @@ def settings_16mib(args):
     tail = b"TOOLBAR_POSITION=BOTTOM\r\nPOINTER_POSITION=BOTTOM\r\n"
     body = line * ((16 * 1024 * 1024 - len(tail)) // len(line))
     data = body + tail
-    bar = Bar(args, "big", settings=DEFAULT_SETTINGS)
-    try:
+    with Bar(args, "big", settings=DEFAULT_SETTINGS) as bar:
         # A start with the 53-byte file first, in the same prefix, as the yardstick for the big one.
-        bar.start(REST)
-        bar.lab.kill(bar.proc)
+        bar.launch(REST)
+        bar.kill(bar.proc)
         time.sleep(1)
-        baseline = bar.start(REST)
-        bar.lab.kill(bar.proc)
+        baseline = bar.launch(REST)
+        bar.kill(bar.proc)
         time.sleep(1)
         (bar.app / "Nimbrel.Txt").write_bytes(data)
-        ms = bar.start(REST)
-        x, y, w, h, _ = bar.place()
+        ms = bar.launch(REST)
+        x, y, w, h, _ = bar.where()
         # The last lines of the file win: docked at the bottom (start-up places it up to a pixel lower).
-        check(x == 0 and abs(y - (wl.SCREEN_H - h)) <= 1 and w == wl.SCREEN_W, f"not docked at the bottom: {bar.place()}")
+        check(x == 0 and abs(y - (wl.SCREEN_H - h)) <= 1 and w == wl.SCREEN_W, f"not docked at the bottom: {bar.where()}")
         bar.park_and_recall(edge=(900, wl.SCREEN_H - 2), docked=(0, wl.SCREEN_H - h))
         check(bar.alive(), "Nimbrel.exe ended")
         check((bar.app / "Nimbrel.Txt").read_bytes() == data, "the settings file changed")
         return (f"{len(data)} bytes ({len(data) // len(line)} lines): window after {ms:.0f} ms (53-byte file: "
                 f"{baseline:.0f} ms), read to its end (BOTTOM)")
-    finally:
-        bar.close()
 
 
 def program_deleted(args):
-    bar = Bar(args, "deleted")
-    try:
-        bar.start(REST)
+    with Bar(args, "deleted") as bar:
+        bar.launch(REST)
         time.sleep(2.5)
-        bar.lab.path(FIREFOX).unlink()
-        mark = bar.lab.watcher.mark()
+        bar.path(FIREFOX).unlink()
+        mark = bar.watcher.mark()
         bar.open_menu_and_click("Browser", "FireFox")
         bar.wait_place("the bar to park after the click", PARKED)
         time.sleep(3)
@@ -321,29 +284,24 @@ def program_deleted(args):
         dialogs = bar.named_windows_since(mark)
         bar.park_and_recall()
         return f"no crash, parked, nothing started, dialogs: {[d[3] for d in dialogs] or 'none'}"
-    finally:
-        bar.close()
 
 
 def help_missing(args):
-    bar = Bar(args, "nohelp")
-    try:
-        bar.start(REST)
+    with Bar(args, "nohelp") as bar:
+        bar.launch(REST)
         time.sleep(2.5)
         check(not any(p.name.lower() == "nimbrel.pdf" for p in bar.app.iterdir()), "a help document is present")
-        mark = bar.lab.watcher.mark()
+        mark = bar.watcher.mark()
         bar.click_at(bar.button("Help"))
         bar.wait_place("the bar to park after the click", PARKED)
         time.sleep(3)
         check(bar.alive(), "Nimbrel.exe ended after the click")
         dialogs = bar.named_windows_since(mark)
         for _ in dialogs:
-            bar.key("Return")  # a shell error box would hold the pointer watch; dismiss it
+            bar.keys("Return")  # a shell error box would hold the pointer watch; dismiss it
             time.sleep(0.5)
         bar.park_and_recall()
         return f"no crash, parked, dialogs: {[d[3] for d in dialogs] or 'none'}"
-    finally:
-        bar.close()
 
 
 BAD_ENV = {"read-only-folder": read_only_folder, "settings-directory": settings_directory,
@@ -358,7 +316,7 @@ def run(name, case, args):
     except Skipped as reason:
         print(f"SKIP {name}: {reason}", flush=True)
         return None
-    except (Failure, wl.LabError) as failure:
+    except Failure as failure:
         print(f"FAIL {name}: {failure} ({time.time() - started:.0f} s)", flush=True)
         return False
     print(f"PASS {name}: {detail} ({time.time() - started:.0f} s)", flush=True)
@@ -370,10 +328,12 @@ def main():
     parser.add_argument("command", choices=["soak", "bad-env"])
     parser.add_argument("cases", nargs="*")
     parser.add_argument("--exe", default=str(ROOT / "build/windows/src/win32/Nimbrel.exe"))
-    parser.add_argument("--build", default=str(ROOT / "build/bench"))
     parser.add_argument("--seconds", type=float, default=300.0)
     parser.add_argument("--short", action="store_true", help="a 40 s soak for the test command")
     args = parser.parse_args()
+    if lab.missing_tools():
+        print(f"SKIP: missing {', '.join(lab.missing_tools())}")
+        return 77
     if not Path(args.exe).is_file():
         print(f"FAIL: no {args.exe}; build it with the windows preset or pass --exe")
         return 1

@@ -1,34 +1,17 @@
 // Loaded into the bar's process by probe.exe: reads every open popup menu of this process (item rectangles in
 // screen pixels, identifiers, states and texts) and writes them to "<this library>.out", then unloads itself.
-#include <windows.h>
-
-#include <string>
 #include <vector>
 
+#include "lab_program.h"
+
 namespace {
+
+using lab::Num;
+using lab::Rect;
 
 constexpr UINT kGetMenuHandle = 0x01E1;  // MN_GETHMENU
 
 HMODULE g_self = nullptr;
-
-std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Num(long long value) {
-    return std::to_wstring(value);
-}
-
-std::wstring Rect(const RECT& r) {
-    return Num(r.left) + L"\t" + Num(r.top) + L"\t" + Num(r.right) + L"\t" + Num(r.bottom);
-}
 
 BOOL CALLBACK CollectMenus(HWND window, LPARAM param) {
     DWORD pid = 0;
@@ -77,9 +60,8 @@ std::wstring Describe() {
 }
 
 DWORD WINAPI Work(void*) {
-    std::wstring path(32768, L'\0');
-    path.resize(GetModuleFileNameW(g_self, path.data(), static_cast<DWORD>(path.size())));
-    const std::string data = ToUtf8(Describe());
+    const std::wstring path = lab::ModulePath(g_self);
+    const std::string data = lab::ToUtf8(Describe());
     // Written under another name first, so the reader never sees half a report.
     const std::wstring partial = path + L".part";
     const std::wstring done = path + L".out";

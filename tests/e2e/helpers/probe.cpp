@@ -10,26 +10,19 @@
 //   probe endsession      sends what Windows sends at log-off: WM_QUERYENDSESSION, then WM_ENDSESSION
 //
 // Output is one record a line, fields separated by tabs, text fields last, UTF-8.
-#include <windows.h>
+#include "lab_program.h"
 
 #include <commctrl.h>
 
-#include <cstdio>
-#include <cwchar>
-#include <memory>
-#include <string>
 #include <vector>
 
 namespace {
 
-struct HandleCloser {
-    void operator()(HANDLE h) const noexcept {
-        if (h != nullptr && h != INVALID_HANDLE_VALUE) {
-            CloseHandle(h);
-        }
-    }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+using lab::Emit;
+using lab::Hex;
+using lab::Num;
+using lab::Rect;
+using lab::UniqueHandle;
 
 // Memory inside another process, for messages whose pointers the receiver dereferences.
 class RemoteBuffer {
@@ -62,33 +55,6 @@ private:
     void* address_;
 };
 
-std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
-}
-
-void Emit(const std::wstring& line) {
-    const std::string bytes = ToUtf8(line + L"\n");
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-    std::fflush(stdout);
-}
-
-std::wstring Num(long long value) {
-    return std::to_wstring(value);
-}
-
-std::wstring Hex(const void* value) {
-    wchar_t text[32];
-    std::swprintf(text, 32, L"0x%llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(value)));
-    return text;
-}
-
 std::wstring ClassOf(HWND window) {
     wchar_t name[256] = {};
     GetClassNameW(window, name, 256);
@@ -99,10 +65,6 @@ std::wstring TitleOf(HWND window) {
     wchar_t title[512] = {};
     GetWindowTextW(window, title, 512);
     return title;
-}
-
-std::wstring Rect(const RECT& r) {
-    return Num(r.left) + L"\t" + Num(r.top) + L"\t" + Num(r.right) + L"\t" + Num(r.bottom);
 }
 
 struct ToolbarSearch {
@@ -234,8 +196,7 @@ BOOL CALLBACK FindMenus(HWND window, LPARAM param) {
 }
 
 std::wstring FolderOfThisProgram() {
-    std::wstring path(32768, L'\0');
-    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    const std::wstring path = lab::ModulePath(nullptr);
     return path.substr(0, path.find_last_of(L"\\/"));
 }
 
