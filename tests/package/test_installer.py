@@ -13,8 +13,8 @@ import os
 import time
 
 from nimbrelbar import Bar
-from winesession import (WineSession, check, expected_file_version, pe_file_version,
-                         pe_version_string, read_pdf_records, run_main, wait_for)
+from winesession import (WineSession, check, expected_file_version, pe_file_version, pe_version_string, run_main,
+                         same_path, wait_for)
 
 SHIPPED = ['Nimbrel.exe', 'nimbrel.pdf', 'README.txt', 'LICENSE.txt', 'CREDITS.txt']
 UNINSTALL_KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Nimbrel'
@@ -26,35 +26,28 @@ def registry_values(session, key):
     if result.returncode != 0:
         return None
     values = {}
-    for line in result.stdout.decode(errors='replace').splitlines():
+    for line in result.stdout.splitlines():
         fields = line.strip().split(None, 2)
         if len(fields) >= 2 and fields[1].startswith('REG_'):
             values[fields[0]] = fields[2] if len(fields) == 3 else ''
     return values
 
 
-def same_windows_path(a, b):
-    return a.replace('/', '\\').lower() == b.replace('/', '\\').lower()
-
-
-def run_installed_program(session, args, install_dir):
-    bar = Bar(session, args.tbrects)
-    pdf_log = session.route_pdf_to(args.pdfopen)
+def run_installed_program(session, install_dir):
+    bar = Bar(session)
     program, docked, content = bar.start_docked_at_top(install_dir)
     check(content == DEFAULT_SETTINGS, 'unexpected default settings file: %r' % content)
 
     help_button = bar.help_button()
-    print('Help button at', help_button['rect'])
+    print('Help button at', help_button)
     bar.click(help_button)
-    records = wait_for(lambda: read_pdf_records(pdf_log), 20)
-    check(records, 'the Help button opened no PDF document (the recording handler never ran)')
-    record = records[-1]
-    print('pdf handler got:', record)
+    documents = wait_for(session.opened, 20)
+    check(documents, 'the Help button opened no PDF document (the recording handler never ran)')
+    argument, path, pdf = documents[-1]
+    print('pdf handler got:', documents[-1])
     expected = session.windows_path(install_dir) + '/nimbrel.pdf'
-    check(same_windows_path(record.get('arg', ''), expected),
-          'Help opened %r, expected the installed %r' % (record.get('arg'), expected))
-    check(record.get('exists') == '1' and record.get('pdf') == '1',
-          'the document handed to the PDF handler is not the installed PDF: %r' % record)
+    check(same_path(argument, expected), 'Help opened %r, expected the installed %r' % (argument, expected))
+    check(pdf, 'the document handed to the PDF handler is not the installed PDF: %r' % (documents[-1],))
     check(bar.wait_parked(5), 'the bar did not park after the Help command')
 
     bar.exit_by_button(program)
@@ -64,9 +57,6 @@ def run_installed_program(session, args, install_dir):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('--setup', required=True)
-    parser.add_argument('--pdfopen', required=True)
-    parser.add_argument('--tbrects', required=True)
-    parser.add_argument('--display', type=int, default=95)
     parser.add_argument('--install-only', action='store_true',
                         help='check install and uninstall only (for a stand-in executable)')
     args = parser.parse_args()
@@ -76,8 +66,8 @@ def main():
         found = pe_file_version(f.read())
     check(found == version, 'the installer carries file version %r, expected %r' % (found, version))
 
-    with WineSession(args.display, 'setup') as session:
-        setup_copy = session.drive_c('users', 'Public', os.path.basename(args.setup))
+    with WineSession('setup') as session:
+        setup_copy = session.drive_c / 'users' / 'Public' / os.path.basename(args.setup)
         with open(args.setup, 'rb') as src, open(setup_copy, 'wb') as dst:
             dst.write(src.read())
 
@@ -121,14 +111,14 @@ def main():
         check(values.get('DisplayVersion') == args_version(args.setup), 'DisplayVersion is %r' %
               values.get('DisplayVersion'))
         uninstaller = session.windows_path(os.path.join(install_dir, 'uninstall.exe'))
-        check(same_windows_path(values.get('UninstallString', '').strip('"'), uninstaller),
+        check(same_path(values.get('UninstallString', '').strip('"'), uninstaller),
               'UninstallString is %r' % values.get('UninstallString'))
 
         if args.install_only:
             print('install-only: the installed program is not started')
             open(os.path.join(install_dir, 'Nimbrel.Txt'), 'wb').write(DEFAULT_SETTINGS)
         else:
-            run_installed_program(session, args, install_dir)
+            run_installed_program(session, install_dir)
 
         # Second install over the first, asking for the Startup shortcut; the settings file must survive it.
         session.wine(setup_copy, '/S', '/AUTOSTART', timeout=120)
@@ -140,7 +130,7 @@ def main():
         gone = wait_for(lambda: not os.path.exists(install_dir), 60, interval=0.5)
         left = os.listdir(install_dir) if os.path.exists(install_dir) else []
         check(gone, 'the uninstaller left the folder with %r' % left)
-        session.run(['wineserver', '-w'], timeout=60)
+        session.server('-w', timeout=60)
         check(not os.path.exists(start_menu_link), 'the uninstaller left the Start-menu shortcut')
         check(not os.path.exists(startup_link), 'the uninstaller left the Startup shortcut')
         check(registry_values(session, UNINSTALL_KEY) is None, 'the uninstaller left its registry entry')

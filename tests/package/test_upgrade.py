@@ -37,13 +37,12 @@ def alive(pid):
 
 def running_bars(session):
     """{Unix pid: the Windows program path} of every process that has a window titled "Nimbrel"."""
-    out = session.xdotool('search', '--all', '--name', '^Nimbrel$', check_rc=False).stdout.decode().split()
     bars = {}
-    for window in out:
-        found = session.xdotool('getwindowpid', window, check_rc=False)
+    for window in session.windows('Nimbrel'):
+        found = session.run('xdotool', 'getwindowpid', window, check_rc=False)
         if found.returncode != 0:
             continue
-        pid = int(found.stdout.decode().strip())
+        pid = int(found.stdout.strip())
         if not alive(pid):
             continue
         with open('/proc/%d/cmdline' % pid, 'rb') as f:
@@ -101,28 +100,26 @@ def main():
     parser.add_argument('--stage', required=True, help='the staged release files the installer was made from')
     parser.add_argument('--nsi', required=True)
     parser.add_argument('--makensis', default='makensis')
-    parser.add_argument('--tbrects', required=True)
     parser.add_argument('--oldbar', required=True)
-    parser.add_argument('--display', type=int, default=95)
     args = parser.parse_args()
     work = tempfile.mkdtemp(prefix='nimbrel-upgrade-')
     try:
         newer = newer_installer(args.makensis, args.nsi, args.stage, '1.0.1', work)
-        with WineSession(args.display, 'upgrade') as session:
-            setup = session.drive_c('users', 'Public', os.path.basename(args.setup))
+        with WineSession('upgrade') as session:
+            setup = session.drive_c / 'users' / 'Public' / os.path.basename(args.setup)
             shutil.copy(args.setup, setup)
-            newer_copy = session.drive_c('users', 'Public', os.path.basename(newer))
+            newer_copy = session.drive_c / 'users' / 'Public' / os.path.basename(newer)
             shutil.copy(newer, newer_copy)
             session.wine(setup, '/S', timeout=120)
             install_dir = os.path.join(session.shell_folder('LOCALAPPDATA'), 'Programs', 'Nimbrel')
             install_windows = session.windows_path(install_dir)
             installed_exe = os.path.join(install_dir, 'Nimbrel.exe')
-            bar = Bar(session, args.tbrects)
+            bar = Bar(session)
             bar.start_docked_at_top(install_dir)
 
             install_over_running_bar(session, setup, install_windows, 'same version')
             install_over_running_bar(session, newer_copy, install_windows, 'newer version')
-            version = session.wine('reg', 'query', UNINSTALL_KEY, '/v', 'DisplayVersion').stdout.decode()
+            version = session.wine('reg', 'query', UNINSTALL_KEY, '/v', 'DisplayVersion').stdout
             check('1.0.1' in version, 'the newer installer did not register 1.0.1: %r' % version)
             check(digest(installed_exe) == digest(os.path.join(args.stage, 'Nimbrel.exe')),
                   'the installed Nimbrel.exe is not the one that was packed')
@@ -130,17 +127,17 @@ def main():
             # A running 1.0.0 knows no "Nimbrel.Exit": the installer's WM_CLOSE ends it.
             exit_bar(session, bar)
             shutil.copy(args.oldbar, installed_exe)
-            old = session.start_program(installed_exe)
+            old = session.start(installed_exe)
             check(wait_for(lambda: running_bars(session), 20), 'the 1.0.0 stand-in showed no window')
             install_over_running_bar(session, setup, install_windows, '1.0.0 running')
             check(old.poll() is not None, 'the 1.0.0 stand-in still runs')
             bar.find_window()
             bar.bar_buttons()  # the real bar, with its toolbar, runs now
 
-            other_dir = session.drive_c('other')
+            other_dir = session.drive_c / 'other'
             os.makedirs(other_dir)
             shutil.copy(os.path.join(args.stage, 'Nimbrel.exe'), other_dir)
-            other = session.start_program(os.path.join(other_dir, 'Nimbrel.exe'))
+            other = session.start(os.path.join(other_dir, 'Nimbrel.exe'))
             check(wait_for(lambda: os.path.exists(os.path.join(other_dir, 'Nimbrel.Txt')), 20),
                   'the copy in another folder did not start')
             installed = [pid for pid, program in running_bars(session).items()

@@ -11,8 +11,7 @@ import os
 import zipfile
 
 from nimbrelbar import Bar
-from winesession import (WineSession, check, expected_file_version, pe_file_version,
-                         read_pdf_records, run_main, wait_for)
+from winesession import WineSession, check, expected_file_version, pe_file_version, run_main, same_path, wait_for
 
 SHIPPED = {'Nimbrel.exe', 'nimbrel.pdf', 'README.txt', 'LICENSE.txt', 'CREDITS.txt'}
 DEFAULT_SETTINGS = b'TOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\nSTYLE=1\r\n'
@@ -43,15 +42,12 @@ def check_archive(path):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('--zip', required=True)
-    parser.add_argument('--pdfopen', required=True)
-    parser.add_argument('--tbrects', required=True)
-    parser.add_argument('--display', type=int, default=96)
     args = parser.parse_args()
     check(os.path.isfile(args.zip), 'no zip at %s' % args.zip)
     check_archive(args.zip)
 
-    with WineSession(args.display, 'zip') as session:
-        folder = session.drive_c(*FOLDER)
+    with WineSession('zip') as session:
+        folder = session.drive_c.joinpath(*FOLDER)
         os.makedirs(folder)
         with zipfile.ZipFile(args.zip) as archive:
             archive.extractall(folder)
@@ -59,8 +55,7 @@ def main():
         print('unpacked into', windows_folder)
         check('Été' in windows_folder, 'the Windows path lost its accented letters: %r' % windows_folder)
 
-        bar = Bar(session, args.tbrects)
-        pdf_log = session.route_pdf_to(args.pdfopen)
+        bar = Bar(session)
         settings = os.path.join(folder, 'Nimbrel.Txt')
 
         # First start: no settings file yet.
@@ -68,22 +63,21 @@ def main():
         check(content == DEFAULT_SETTINGS, 'unexpected default settings file: %r' % content)
 
         bar.click(bar.help_button())
-        records = wait_for(lambda: read_pdf_records(pdf_log), 20)
-        check(records, 'the Help button opened no PDF document')
-        record = records[-1]
-        print('pdf handler got:', record)
+        documents = wait_for(session.opened, 20)
+        check(documents, 'the Help button opened no PDF document')
+        argument, path, pdf = documents[-1]
+        print('pdf handler got:', documents[-1])
         expected = windows_folder + '/nimbrel.pdf'
-        check(record.get('arg', '').replace('/', '\\').lower() == expected.replace('/', '\\').lower(),
-              'Help opened %r, expected %r' % (record.get('arg'), expected))
-        check(record.get('exists') == '1' and record.get('pdf') == '1', 'not the shipped PDF: %r' % record)
+        check(same_path(argument, expected), 'Help opened %r, expected %r' % (argument, expected))
+        check(pdf, 'not the shipped PDF: %r' % (documents[-1],))
         bar.exit_by_button(program)
-        session.run(['wineserver', '-w'], timeout=60)
+        session.server('-w', timeout=60)
 
         # Second start: the settings file of that folder moves the bar to the left edge.
         with open(settings, 'wb') as f:
             f.write(b'TOOLBAR_POSITION=LEFT\r\nPOINTER_POSITION=LEFT\r\nSTYLE=3\r\n')
-        session.xdotool('mousemove', 2, 1000)
-        program = session.start_program(os.path.join(folder, 'Nimbrel.exe'))
+        session.move_pointer(2, 1000)
+        program = session.start(os.path.join(folder, 'Nimbrel.exe'))
         bar.find_window()
         docked = bar.wait_docked('LEFT', 10)
         check(docked, 'with TOOLBAR_POSITION=LEFT the bar did not dock at the left edge: %r' % (bar.geometry(),))
