@@ -15,6 +15,14 @@ mkdir -p "$app"
 cp build/windows/src/win32/Nimbrel.exe "$app/"
 [[ -f build/windows/nimbrel.pdf ]] && cp build/windows/nimbrel.pdf "$app/" || true
 
+if [[ -z "${DISPLAY:-}" ]]; then
+    shot="$root/build/nimbrel-screenshot.png"
+    cmake --build --preset windows --target nimbrel_lab_helpers
+    python3 tests/lab/lab.py show "$app/Nimbrel.exe" --title Nimbrel --out "$shot"
+    echo "Nimbrel ran on a virtual X server; screenshot saved to $shot"
+    exit 0
+fi
+
 export WINEPREFIX="${NIMBREL_WINEPREFIX:-$root/build/wineprefix}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -23,26 +31,5 @@ if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
     wineboot -i >/dev/null 2>&1
     wineserver -w
 fi
-
-if [[ -n "${DISPLAY:-}" ]]; then
-    echo "Starting Nimbrel on $DISPLAY; press its Exit button to end it."
-    exec wine "$app/Nimbrel.exe"
-fi
-
-display=:77
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true' EXIT
-export DISPLAY=$display
-sleep 1
-# Without a window manager, windows moved off the screen must stay unmanaged (see docs).
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-wine "$app/Nimbrel.exe" &
-for _ in $(seq 1 60); do
-    xdotool search --name '^Nimbrel$' >/dev/null 2>&1 && break
-    sleep 0.5
-done
-sleep 1
-shot="$root/build/nimbrel-screenshot.png"
-import -window root "$shot"
-echo "Nimbrel ran on a virtual X server ($display); screenshot saved to $shot"
+echo "Starting Nimbrel on $DISPLAY; press its Exit button to end it."
+exec wine "$app/Nimbrel.exe"
