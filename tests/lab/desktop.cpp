@@ -16,6 +16,7 @@
 #include <uxtheme.h>
 
 #include <cwctype>
+#include <set>
 #include <vector>
 
 namespace {
@@ -61,15 +62,9 @@ std::wstring Mode(const DEVMODEW& mode) {
 int Modes(int, wchar_t**) {
     DEVMODEW mode = {};
     mode.dmSize = sizeof(mode);
-    std::vector<std::wstring> seen;
+    std::set<std::wstring> seen;
     for (DWORD i = 0; EnumDisplaySettingsW(nullptr, i, &mode); ++i) {
-        const std::wstring line = L"MODE\t" + Mode(mode);
-        bool known = false;
-        for (const auto& other : seen) {
-            known = known || other == line;
-        }
-        if (!known) {
-            seen.push_back(line);
+        if (const std::wstring line = L"MODE\t" + Mode(mode); seen.insert(line).second) {
             Emit(line);
         }
     }
@@ -81,10 +76,7 @@ int Modes(int, wchar_t**) {
     return 0;
 }
 
-int ChangeMode(int argc, wchar_t** argv) {
-    if (argc < 4) {
-        return 2;
-    }
+int ChangeMode(int, wchar_t** argv) {
     DEVMODEW mode = {};
     mode.dmSize = sizeof(mode);
     mode.dmPelsWidth = static_cast<DWORD>(Number(argv[2]));
@@ -96,9 +88,6 @@ int ChangeMode(int argc, wchar_t** argv) {
 }
 
 int SetWorkArea(int argc, wchar_t** argv) {
-    if (argc < 6) {
-        return 2;
-    }
     RECT area = {Number(argv[2]), Number(argv[3]), Number(argv[4]), Number(argv[5])};
     const BOOL done = SystemParametersInfoW(SPI_SETWORKAREA, 0, &area, SPIF_SENDCHANGE);
     Emit(L"SET\t" + Num(done ? 1 : 0));
@@ -290,10 +279,7 @@ int RunWindow(DWORD exStyle, DWORD style, const wchar_t* title, const RECT& plac
     return 0;
 }
 
-int Taskbar(int argc, wchar_t** argv) {
-    if (argc < 6) {
-        return 2;
-    }
+int Taskbar(int, wchar_t** argv) {
     const RECT place = {Number(argv[2]), Number(argv[3]), Number(argv[4]), Number(argv[5])};
     return RunWindow(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, WS_POPUP, L"Taskbar", place);
 }
@@ -309,11 +295,12 @@ int Window(int argc, wchar_t** argv) {
 struct Command {
     const wchar_t* name;
     int (*run)(int argc, wchar_t** argv);
+    int arguments;  // at the least
 };
 
 constexpr Command kCommands[] = {
-    {L"monitors", Monitors}, {L"modes", Modes}, {L"mode", ChangeMode}, {L"workarea", SetWorkArea},
-    {L"theme", Theme},       {L"keys", Keys},   {L"taskbar", Taskbar}, {L"window", Window},
+    {L"monitors", Monitors, 0}, {L"modes", Modes, 0}, {L"mode", ChangeMode, 2}, {L"workarea", SetWorkArea, 4},
+    {L"theme", Theme, 0},       {L"keys", Keys, 0},   {L"taskbar", Taskbar, 4}, {L"window", Window, 0},
 };
 
 }  // namespace
@@ -321,15 +308,14 @@ constexpr Command kCommands[] = {
 int wmain(int argc, wchar_t** argv) {
     for (const auto& command : kCommands) {
         if (argc > 1 && std::wstring(argv[1]) == command.name) {
-            const int result = command.run(argc, argv);
-            if (result == 2) {
+            if (argc < 2 + command.arguments) {
                 Emit(L"ERROR\tmissing arguments for\t" + std::wstring(command.name));
+                return 2;
             }
-            return result;
+            return command.run(argc, argv);
         }
     }
-    Emit(
-        L"usage: desktop monitors | modes | mode W H | workarea L T R B | theme | keys [-d MS] KEY... | taskbar L T R "
-        L"B | window TITLE [L T R B]");
+    Emit(L"usage: desktop monitors | modes | mode W H | workarea L T R B | theme | keys [-d MS] KEY...");
+    Emit(L"       desktop taskbar L T R B | window TITLE [L T R B]");
     return 2;
 }

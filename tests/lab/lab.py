@@ -11,7 +11,7 @@ soak (tests/soak), the benchmark (bench) and the contact sheet (tools/contact-sh
         lab.move_pointer(900, 12); lab.click()          # xdotool, in X coordinates
         lab.keys("Right", "Return", "alt+F4")           # SendInput from inside Wine, to the foreground window
         lab.desktop("monitors")                         # desktop.exe's records, read from inside Wine
-        lab.taskbar(0, 760, 1280, 800)                  # a topmost stand-in taskbar that records what it is told
+        lab.taskbar()                                   # a topmost stand-in over the strip left by the work area
         lab.toolbar(), lab.menus()                      # the running bar's controls, read by probe.exe
 
 Displays: Display.plain(W, H) is an Xvfb screen; Display.workarea(W, H, (L, T, R, B)) also sets the root window's
@@ -276,9 +276,10 @@ def template_stamp():
     """What the template was made from: Wine's version and the lab's programs."""
     digest = hashlib.sha256()
     for name in PLANTED + ("trap.exe",):
-        check((HELPERS / name).is_file(), f"no {HELPERS / name}: build the lab's programs (cmake --build --preset windows)")
+        check((HELPERS / name).is_file(), f"no {HELPERS / name}: build the lab's programs with the windows preset")
         digest.update((HELPERS / name).read_bytes())
-    return subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip() + " " + digest.hexdigest()
+    version = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
+    return f"{version} {digest.hexdigest()}"
 
 
 def ensure_template(fresh=False):
@@ -608,7 +609,8 @@ class Lab:
     def windows(self, title, pid=None):
         """The X windows titled exactly title (of the process pid when given), mapped or not."""
         args = ["--pid", str(pid)] if pid else []
-        return self.run("xdotool", "search", "--all", *args, "--name", f"^{re.escape(title)}$", check_rc=False).stdout.split()
+        out = self.run("xdotool", "search", "--all", *args, "--name", f"^{re.escape(title)}$", check_rc=False).stdout
+        return out.split()
 
     def find_window(self, title, proc=None, timeout=45, viewable=True):
         """Waits for a window titled title (of proc, a Popen or a pid, when given) and returns its X id."""
@@ -650,9 +652,15 @@ class Lab:
         check(result.returncode == 0, f"desktop.exe {' '.join(map(str, args))} failed: {result.stdout.strip()}")
         return records(result.stdout)
 
-    def taskbar(self, left, top, right, bottom):
-        """A topmost window over the strip a taskbar would take, recording the messages it gets."""
-        return Recorder(self, "taskbar", left, top, right, bottom)
+    def taskbar(self, *place):
+        """A topmost window over place (left, top, right, bottom), by default the strip that the display's work area
+        leaves to a taskbar, recording the messages it gets."""
+        if not place:
+            left, top, right, bottom = self.display.work_area
+            width, height = self.display.width, self.display.height
+            place = ((0, bottom, width, height) if bottom < height else (0, 0, width, top) if top > 0 else
+                     (0, 0, left, height) if left > 0 else (right, 0, width, height))
+        return Recorder(self, "taskbar", *place)
 
     def window(self, title="Lab", place=()):
         """An ordinary window in the foreground (at place, left, top, right, bottom in Windows' coordinates, when

@@ -262,7 +262,8 @@ def settings_16mib(args):
         ms = bar.launch(REST)
         x, y, w, h, _ = bar.where()
         # The last lines of the file win: docked at the bottom (start-up places it up to a pixel lower).
-        check(x == 0 and abs(y - (wl.SCREEN_H - h)) <= 1 and w == wl.SCREEN_W, f"not docked at the bottom: {bar.where()}")
+        check(x == 0 and abs(y - (wl.SCREEN_H - h)) <= 1 and w == wl.SCREEN_W,
+              f"not docked at the bottom: {bar.where()}")
         bar.park_and_recall(edge=(900, wl.SCREEN_H - 2), docked=(0, wl.SCREEN_H - h))
         check(bar.alive(), "Nimbrel.exe ended")
         check((bar.app / "Nimbrel.Txt").read_bytes() == data, "the settings file changed")

@@ -128,14 +128,7 @@ std::wstring TipText(HWND toolbar, HWND tips, const RemoteBuffer& remote, int co
     return text;
 }
 
-int ProbeToolbar(DWORD pid) {
-    MainSearch search;
-    search.pid = pid;
-    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.main == nullptr) {
-        Emit(L"ERROR\tno window titled Nimbrel with a toolbar");
-        return 3;
-    }
+int ProbeToolbar(const MainSearch& search) {
     DWORD owner = 0;
     GetWindowThreadProcessId(search.main, &owner);
     RECT window = {};
@@ -263,29 +256,13 @@ int ProbeMenus() {
     return 6;
 }
 
-HWND BarWindow() {
-    MainSearch search;
-    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
-    return search.main;
-}
-
-int Close() {
-    HWND bar = BarWindow();
-    if (bar == nullptr) {
-        Emit(L"ERROR\tno window titled Nimbrel with a toolbar");
-        return 3;
-    }
+int Close(HWND bar) {
     Emit(L"CLOSE\t" + Num(PostMessageW(bar, WM_CLOSE, 0, 0) ? 1 : 0));
     return 0;
 }
 
 // QUERY gives the bar's answer; END says whether WM_ENDSESSION came back (0 when the bar ended inside it).
-int EndSession() {
-    HWND bar = BarWindow();
-    if (bar == nullptr) {
-        Emit(L"ERROR\tno window titled Nimbrel with a toolbar");
-        return 3;
-    }
+int EndSession(HWND bar) {
     DWORD_PTR answer = 0;
     if (!SendMessageTimeoutW(bar, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &answer)) {
         Emit(L"ERROR\tWM_QUERYENDSESSION got no answer");
@@ -332,13 +309,7 @@ BOOL CALLBACK FindTips(HWND window, LPARAM param) {
     return TRUE;
 }
 
-int ProbeFocusAndTips(bool tips) {
-    MainSearch search;
-    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.main == nullptr) {
-        Emit(L"ERROR\tno window titled Nimbrel with a toolbar");
-        return 3;
-    }
+int ProbeFocusAndTips(const MainSearch& search, bool tips) {
     DWORD pid = 0;
     const DWORD thread = GetWindowThreadProcessId(search.main, &pid);
     if (!tips) {
@@ -363,39 +334,39 @@ int ProbeFocusAndTips(bool tips) {
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
-    if (command == L"toolbar") {
-        return ProbeToolbar(argc > 2 ? static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)) : 0);
-    }
     if (command == L"menu") {
         return ProbeMenus();
     }
     if (command == L"run" && argc > 2) {
         return Run(argv[2]);
     }
+    const bool withArgument = command == L"dpi" && argc > 2;
+    if (command != L"toolbar" && command != L"focus" && command != L"tips" && command != L"close" && !withArgument &&
+        command != L"endsession") {
+        Emit(L"usage: probe toolbar [PID] | menu | run COMMANDLINE | focus | tips | dpi N | close | endsession");
+        return 2;
+    }
+    MainSearch search;
+    search.pid = command == L"toolbar" && argc > 2 ? static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)) : 0;
+    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.main == nullptr) {
+        Emit(L"ERROR\tno window titled Nimbrel with a toolbar");
+        return 3;
+    }
+    if (command == L"toolbar") {
+        return ProbeToolbar(search);
+    }
     if (command == L"focus" || command == L"tips") {
-        return ProbeFocusAndTips(command == L"tips");
+        return ProbeFocusAndTips(search, command == L"tips");
     }
     if (command == L"close") {
-        return Close();
-    }
-    if (command == L"dpi" && argc > 2) {
-        MainSearch search;
-        EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.main == nullptr) {
-            Emit(L"ERROR\tno window titled Nimbrel with a toolbar");
-            return 3;
-        }
-        const auto dpi = static_cast<WORD>(std::wcstoul(argv[2], nullptr, 10));
-        // Posted, and without the suggested rectangle, which the bar does not use.
-        Emit(PostMessageW(search.main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), 0) ? L"POSTED" : L"ERROR\tnot posted");
-        return 0;
+        return Close(search.main);
     }
     if (command == L"endsession") {
-        return EndSession();
+        return EndSession(search.main);
     }
-    Emit(
-        L"usage: probe toolbar [PID] | probe menu | probe run COMMANDLINE | probe focus | probe tips | probe dpi N | "
-        L"probe close | "
-        L"probe endsession");
-    return 2;
+    const auto dpi = static_cast<WORD>(std::wcstoul(argv[2], nullptr, 10));
+    // Posted, and without the suggested rectangle, which the bar does not use.
+    Emit(PostMessageW(search.main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), 0) ? L"POSTED" : L"ERROR\tnot posted");
+    return 0;
 }
