@@ -12,51 +12,56 @@ constexpr float kBottomOverhang = 10.0F;
 enum Alignment { kAlignNone = 0, kAlignTop = 1, kAlignBottom = 2, kAlignLeft = 3, kAlignRight = 4 };
 enum DockSide { kDockTop = 0, kDockLeft = 1, kDockRight = 2, kDockBottom = 3 };
 
+bool Vertical(const std::string& position) {
+    return position == "LEFT" || position == "RIGHT";
+}
+
 }  // namespace
 
-// Docks the bar and sizes the window around it. Sizes on the right-hand side are read back, so the
-// window follows whatever thickness the bar actually kept.
+// Docks the bar and sizes the window around it, against the work area's edge: on a desktop without a taskbar that
+// is the screen's. Sizes on the right-hand side are read back, so the window follows whatever thickness the bar
+// actually kept.
 void frmMain::PlaceBar() {
     IMainWindow& window = platform_.window;
-    const IScreen& screen = platform_.screen;
+    const TwipsRect area = platform_.screen.WorkArea();
     CommandBar& bar = *cmdBar[0];
     const std::string& position = BarSettings.ToolbarPosition;
 
     if (position == "RIGHT") {
-        window.SetTop(0);
+        window.SetTop(area.top);
         bar.SetAlignment(kAlignRight);
         bar.SetDockSide(kDockRight);
-        window.SetHeight(screen.Height());
+        window.SetHeight(area.bottom - area.top);
         bar.SetWidth(kRequestedThickness);
         window.SetWidth(bar.Width() + kMarginAcrossVerticalBar);
-        window.SetLeft(screen.Width() - window.Width());
+        window.SetLeft(area.right - window.Width());
     } else if (position == "BOTTOM") {
         bar.SetAlignment(kAlignBottom);
         bar.SetDockSide(kDockBottom);
         bar.SetHeight(kRequestedThickness);
         window.SetHeight(bar.Height() + kMarginAcrossHorizontalBar);
-        window.SetWidth(screen.Width());
-        window.SetTop(screen.Height() - window.Height() + kBottomOverhang);
-        window.SetLeft(0);
+        window.SetWidth(area.right - area.left);
+        window.SetTop(area.bottom - window.Height() + kBottomOverhang);
+        window.SetLeft(area.left);
     } else if (position == "LEFT") {
         bar.SetAlignment(kAlignLeft);
         bar.SetDockSide(kDockLeft);
         bar.SetWidth(kRequestedThickness);
-        window.SetHeight(screen.Height());
+        window.SetHeight(area.bottom - area.top);
         window.SetWidth(bar.Width() + kMarginAcrossVerticalBar);
-        window.SetTop(0);
-        window.SetLeft(0);
+        window.SetTop(area.top);
+        window.SetLeft(area.left);
     } else {
         // Anything but the four edges docks at the top, for the rest of this run only.
         if (position != "TOP")
             BarSettings.ToolbarPosition = "TOP";
-        window.SetLeft(0);
-        window.SetTop(0);
+        window.SetLeft(area.left);
+        window.SetTop(area.top);
         bar.SetAlignment(kAlignTop);
         bar.SetDockSide(kDockTop);
         bar.SetHeight(kRequestedThickness);
         window.SetHeight(bar.Height() + kMarginAcrossHorizontalBar);
-        window.SetWidth(screen.Width());
+        window.SetWidth(area.right - area.left);
     }
 }
 
@@ -64,22 +69,34 @@ void frmMain::Form_DpiChanged() {
     if (ended_ || cmdBar.empty())
         return;
     IMainWindow& window = platform_.window;
-    const IScreen& screen = platform_.screen;
     CommandBar& bar = *cmdBar[0];
-    // Sizes only, in the order of the placement; moving happens once at the end, so a parked bar never
-    // flashes onto the screen.
-    if (BarSettings.ToolbarPosition == "LEFT" || BarSettings.ToolbarPosition == "RIGHT") {
-        window.SetHeight(screen.Height());
+    if (Vertical(BarSettings.ToolbarPosition)) {
         bar.SetWidth(kRequestedThickness);
         window.SetWidth(bar.Width() + kMarginAcrossVerticalBar);
     } else {
         bar.SetHeight(kRequestedThickness);
         window.SetHeight(bar.Height() + kMarginAcrossHorizontalBar);
-        window.SetWidth(screen.Width());
     }
-    const Point place = BarShown ? DockedPlace(BarSettings.ToolbarPosition, screen.Width(), screen.Height(),
-                                               window.Width(), window.Height())
-                                 : kParkedPlace;
+    PlaceAgain();
+}
+
+void frmMain::PlaceAgain() {
+    if (ended_ || cmdBar.empty())
+        return;
+    const MoveScope moving(*this);
+    IMainWindow& window = platform_.window;
+    const TwipsRect area = platform_.screen.WorkArea();
+    // Sizes first; the window moves once, at the end, so a parked bar never flashes onto the screen on the way.
+    if (Vertical(BarSettings.ToolbarPosition))
+        window.SetHeight(area.bottom - area.top);
+    else
+        window.SetWidth(area.right - area.left);
+    Point place = ParkedPlaceNow();
+    if (BarShown) {
+        place = DockedPlace(BarSettings.ToolbarPosition, area, window.Width(), window.Height());
+        if (BarSettings.ToolbarPosition == "BOTTOM" && !parkedOnce_)
+            place.top += kBottomOverhang;
+    }
     window.Move(place.left, place.top);
 }
 

@@ -55,7 +55,56 @@ frmMain::LoadResult frmMain::LoadMainWindow() {
     Timer1->SetInterval(kPointerWatchMs);
     Timer1->SetEnabled(true);
     Timer2->SetInterval(kReleaseAfterShowMs);
+    up_ = true;
     return LoadResult::Shown;
+}
+
+bool frmMain::Deferred(void (frmMain::*event)()) {
+    if (up_ && !moving_)
+        return false;
+    platform_.pump.Post([this, event] { (this->*event)(); });
+    return true;
+}
+
+void frmMain::OnDisplayChanged() {
+    if (ended_ || Deferred(&frmMain::OnDisplayChanged))
+        return;
+    // A new resolution may come with a new scale.
+    if (platform_.screen.UpdateScale())
+        Form_DpiChanged();
+    else
+        PlaceAgain();
+}
+
+void frmMain::OnWorkAreaChanged() {
+    if (ended_ || Deferred(&frmMain::OnWorkAreaChanged))
+        return;
+    PlaceAgain();
+}
+
+void frmMain::OnScaleChanged() {
+    if (ended_ || Deferred(&frmMain::OnScaleChanged))
+        return;
+    // The bar is drawn for the primary monitor: a message that only the window's own place caused (moved next to
+    // another monitor, or parked near one) finds that scale unchanged.
+    if (platform_.screen.UpdateScale())
+        Form_DpiChanged();
+}
+
+void frmMain::OnRecallRequested() {
+    // Before the bar is up it is about to be shown docked anyway.
+    if (ended_ || !up_)
+        return;
+    if (moving_) {
+        platform_.pump.Post([this] { OnRecallRequested(); });
+        return;
+    }
+    GO_BarOn();
+}
+
+void frmMain::OnEndRequested() {
+    if (!ended_)
+        GO_Exit();
 }
 
 }  // namespace nimbrel

@@ -9,12 +9,13 @@
 
 #include "catalogue/ProgramCatalogue.h"
 #include "cmdbar/CommandBar.h"
+#include "docking/Docking.h"
 #include "platform/Platform.h"
 #include "settings/BarSettings.h"
 
 namespace nimbrel {
 
-class frmMain final : public ICommandBarHost {
+class frmMain final : public ICommandBarHost, public IWindowEvents {
 public:
     enum class LoadResult {
         Shown,   // the bar is up and the timers run
@@ -51,6 +52,16 @@ public:
     // The display's twips per pixel changed: the bar and the window get their twips sizes again at the new
     // scale, and the window goes back to where it was, docked at its edge or parked.
     void Form_DpiChanged();
+    // Sizes the window along its edge for the work area and puts it back where it was, docked or parked.
+    void PlaceAgain();
+
+    // Window events. Those that arrive before the bar is up, or while it is being moved (Windows sends some from
+    // inside the move itself), run once that is over; a recall before the bar is up means nothing.
+    void OnDisplayChanged() override;
+    void OnWorkAreaChanged() override;
+    void OnScaleChanged() override;
+    void OnRecallRequested() override;
+    void OnEndRequested() override;
 
     // Program-wide values.
     Settings BarSettings;
@@ -66,8 +77,28 @@ public:
     bool Ended() const { return ended_; }
 
 private:
+    // Marks the window as being moved by GO_BarOn, GO_BarOff or PlaceAgain until their state has settled.
+    class MoveScope {
+    public:
+        explicit MoveScope(frmMain& form) : form_(form), outer_(form.moving_) { form_.moving_ = true; }
+        MoveScope(const MoveScope&) = delete;
+        MoveScope& operator=(const MoveScope&) = delete;
+        ~MoveScope() { form_.moving_ = outer_; }
+
+    private:
+        frmMain& form_;
+        bool outer_;
+    };
+
+    // True when the event must wait: it is then posted to run again once the bar is up and not moving.
+    bool Deferred(void (frmMain::*event)());
+    Point ParkedPlaceNow() const;
+
     Platform& platform_;
     bool ended_ = false;
+    bool up_ = false;          // LoadMainWindow has shown the bar
+    bool moving_ = false;      // inside a MoveScope
+    bool parkedOnce_ = false;  // a BOTTOM bar keeps its start-up overhang until its first park
 };
 
 }  // namespace nimbrel

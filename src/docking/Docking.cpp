@@ -1,26 +1,53 @@
 #include "docking/Docking.h"
 
+#include <algorithm>
+
 #include "app/frmMain.h"
 
 namespace nimbrel {
 
 Point DockedPlace(const std::string& toolbarPosition,
-                  float screenWidth,
-                  float screenHeight,
+                  const TwipsRect& workArea,
                   float windowWidth,
                   float windowHeight) {
     if (toolbarPosition == "RIGHT")
-        return {screenWidth - windowWidth, 0.0F};
+        return {workArea.right - windowWidth, workArea.top};
     if (toolbarPosition == "BOTTOM")
-        return {0.0F, screenHeight - windowHeight};
-    return {0.0F, 0.0F};
+        return {workArea.left, workArea.bottom - windowHeight};
+    return {workArea.left, workArea.top};
+}
+
+Point ParkedPlace(float windowWidth,
+                  float windowHeight,
+                  const std::vector<Monitor>& monitors,
+                  float twipsPerPixelX,
+                  float twipsPerPixelY) {
+    const float right = kParkedPlace.left + windowWidth;
+    const float bottom = kParkedPlace.top + windowHeight;
+    bool onAMonitor = false;
+    float virtualLeft = 0;
+    float virtualTop = 0;
+    for (const Monitor& monitor : monitors) {
+        const float left = static_cast<float>(monitor.area.left) * twipsPerPixelX;
+        const float top = static_cast<float>(monitor.area.top) * twipsPerPixelY;
+        const float monitorRight = static_cast<float>(monitor.area.right) * twipsPerPixelX;
+        const float monitorBottom = static_cast<float>(monitor.area.bottom) * twipsPerPixelY;
+        onAMonitor = onAMonitor || (kParkedPlace.left < monitorRight && left < right &&
+                                    kParkedPlace.top < monitorBottom && top < bottom);
+        virtualLeft = std::min(virtualLeft, left);
+        virtualTop = std::min(virtualTop, top);
+    }
+    if (!onAMonitor)
+        return kParkedPlace;
+    return {virtualLeft - windowWidth, virtualTop - windowHeight};
 }
 
 void frmMain::GO_BarOn() {
     if (!BarShown) {
+        const MoveScope moving(*this);
         IMainWindow& window = platform_.window;
-        const Point place = DockedPlace(BarSettings.ToolbarPosition, platform_.screen.Width(),
-                                        platform_.screen.Height(), window.Width(), window.Height());
+        const Point place =
+            DockedPlace(BarSettings.ToolbarPosition, platform_.screen.WorkArea(), window.Width(), window.Height());
         window.Move(place.left, place.top);
         window.SetZOrder(ZOrder::Topmost);
         window.Activate();
@@ -32,11 +59,20 @@ void frmMain::GO_BarOn() {
 
 void frmMain::GO_BarOff() {
     if (BarShown) {
-        platform_.window.Move(kParkedPlace.left, kParkedPlace.top);
+        const MoveScope moving(*this);
+        const Point place = ParkedPlaceNow();
+        platform_.window.Move(place.left, place.top);
         BarShown = false;
+        parkedOnce_ = true;
     }
     Timer2->SetInterval(kReleaseAfterParkMs);
     Timer2->SetEnabled(true);
+}
+
+Point frmMain::ParkedPlaceNow() const {
+    const IScreen& screen = platform_.screen;
+    return ParkedPlace(platform_.window.Width(), platform_.window.Height(), screen.Monitors(), screen.TwipsPerPixelX(),
+                       screen.TwipsPerPixelY());
 }
 
 void frmMain::Timer2_Timer() {

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "platform/Platform.h"
 
 namespace nimbrel {
 
@@ -16,11 +19,15 @@ inline constexpr Point kParkedPlace{-1500.0F, -1500.0F};
 inline constexpr unsigned kReleaseAfterShowMs = 150;  // Timer2 at start-up
 inline constexpr unsigned kReleaseAfterParkMs = 100;  // Timer2 from the first park on
 
-// The docked top-left corner for toolbarPosition, flush with the edge.
-Point DockedPlace(const std::string& toolbarPosition,
-                  float screenWidth,
-                  float screenHeight,
-                  float windowWidth,
-                  float windowHeight);
+// The docked top-left corner for toolbarPosition, flush with the work area's edge.
+Point DockedPlace(const std::string& toolbarPosition, const TwipsRect& workArea, float windowWidth, float windowHeight);
+
+// Where a window of this size parks: at kParkedPlace, unless it would lie partly on a monitor there (one left of
+// or above the primary); then with its bottom-right corner at the virtual screen's top-left corner, on no monitor.
+Point ParkedPlace(float windowWidth,
+                  float windowHeight,
+                  const std::vector<Monitor>& monitors,
+                  float twipsPerPixelX,
+                  float twipsPerPixelY);
 
 }  // namespace nimbrel

@@ -20,14 +20,15 @@ std::int32_t PixelsToTwips(std::int32_t pixels, float twipsPerPixel) {
 bool PointerLeftBand(const WatchInput& in) {
     const double x = in.x;
     const double y = in.y;
+    const TwipsRect& area = in.workArea;
     if (in.toolbarPosition == "TOP")
-        return y >= in.windowHeight;
+        return y >= static_cast<double>(area.top + in.windowHeight);
     if (in.toolbarPosition == "BOTTOM")
-        return y <= static_cast<double>(in.screenHeight - in.windowHeight);
+        return y <= static_cast<double>(area.bottom - in.windowHeight);
     if (in.toolbarPosition == "LEFT")
-        return x >= in.windowWidth;
+        return x >= static_cast<double>(area.left + in.windowWidth);
     if (in.toolbarPosition == "RIGHT")
-        return x <= static_cast<double>(in.screenWidth - in.windowWidth);
+        return x <= static_cast<double>(area.right - in.windowWidth);
     return false;
 }
 
@@ -41,6 +42,25 @@ bool PointerTouchesRecallEdge(const WatchInput& in) {
     if (in.pointerPosition == "RIGHT")
         return in.x > static_cast<double>(in.screenWidth) - kEdgeZoneTwips;
     return false;
+}
+
+bool OnOtherMonitor(const std::vector<Monitor>& monitors, std::int32_t x, std::int32_t y) {
+    bool onOther = false;
+    for (const Monitor& monitor : monitors) {
+        if (monitor.area.Contains(x, y)) {
+            // Monitors that show the same picture overlap; the primary's wins.
+            if (monitor.primary)
+                return false;
+            onOther = true;
+        }
+    }
+    return onOther;
+}
+
+WatchDecision Decide(const WatchInput& in) {
+    if (in.barShown)
+        return in.onOtherMonitor || PointerLeftBand(in) ? WatchDecision::Hide : WatchDecision::None;
+    return !in.onOtherMonitor && PointerTouchesRecallEdge(in) ? WatchDecision::Show : WatchDecision::None;
 }
 
 void frmMain::Timer1_Timer() {
@@ -65,17 +85,15 @@ void frmMain::Timer1_Timer() {
     in.pointerPosition = BarSettings.PointerPosition;
     in.screenWidth = platform_.screen.Width();
     in.screenHeight = platform_.screen.Height();
+    in.workArea = platform_.screen.WorkArea();
     in.windowWidth = platform_.window.Width();
     in.windowHeight = platform_.window.Height();
+    in.onOtherMonitor = OnOtherMonitor(platform_.screen.Monitors(), px, py);
 
-    WatchDecision decision = WatchDecision::None;
-    if (in.barShown) {
-        if (!PointerLeftBand(in))
-            return;
-        decision = WatchDecision::Hide;
-    } else if (PointerTouchesRecallEdge(in)) {
-        decision = WatchDecision::Show;
-    }
+    const WatchDecision decision = Decide(in);
+    // A docked bar that stays ends the tick here.
+    if (in.barShown && decision == WatchDecision::None)
+        return;
     platform_.pump.DoEvents();
     // GO_BarOn and GO_BarOff test BarShown again, so whatever ran inside the pump is harmless.
     if (ended_)

@@ -3,6 +3,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "platform/Platform.h"
 
 namespace nimbrel {
 
@@ -23,16 +26,26 @@ struct WatchInput {
     std::int32_t y = 0;
     float screenWidth = 0;
     float screenHeight = 0;
+    TwipsRect workArea;
     float windowWidth = 0;
     float windowHeight = 0;
+    // The pointer lies on a monitor other than the primary: away from the bar, and from its recall edge.
+    bool onOtherMonitor = false;
 };
 
 // Pixels times twips per pixel, formed in floating point and rounded half to even.
 std::int32_t PixelsToTwips(std::int32_t pixels, float twipsPerPixel);
 
-// A docked bar hides when the pointer has left its band; a parked bar shows when the pointer touches
-// the recall edge. A pointer exactly on the band's boundary counts as off the bar.
+// A docked bar hides when the pointer has left its band, which starts at the work area's edge; a parked bar shows
+// when the pointer touches the recall edge, which is the screen's. A pointer exactly on the band's boundary counts
+// as off the bar.
 bool PointerLeftBand(const WatchInput& in);
 bool PointerTouchesRecallEdge(const WatchInput& in);
+
+// True when the point (pixels) lies on a monitor other than the primary. A point on no monitor is not.
+bool OnOtherMonitor(const std::vector<Monitor>& monitors, std::int32_t x, std::int32_t y);
+
+// The decision of one tick.
+WatchDecision Decide(const WatchInput& in);
 
 }  // namespace nimbrel

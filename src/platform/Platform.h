@@ -45,7 +45,29 @@ public:
     virtual bool Refresh() = 0;
 };
 
-// The primary screen.
+// A rectangle in pixels of the virtual screen, whose origin is the primary monitor's top-left corner.
+struct PixelRect {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+    bool Contains(std::int32_t x, std::int32_t y) const { return x >= left && x < right && y >= top && y < bottom; }
+};
+
+struct Monitor {
+    PixelRect area;
+    bool primary = false;
+};
+
+// A rectangle in twips of the same origin.
+struct TwipsRect {
+    float left = 0;
+    float top = 0;
+    float right = 0;
+    float bottom = 0;
+};
+
+// The primary screen, and the monitors around it.
 class IScreen {
 public:
     virtual ~IScreen() = default;
@@ -53,6 +75,13 @@ public:
     virtual float Height() const = 0;  // twips
     virtual float TwipsPerPixelX() const = 0;
     virtual float TwipsPerPixelY() const = 0;
+    // The primary monitor's work area: the screen less what taskbars and other docked bars keep for themselves.
+    virtual TwipsRect WorkArea() const = 0;
+    // Every monitor of the desktop.
+    virtual std::vector<Monitor> Monitors() const = 0;
+    // Reads the primary monitor's scale again; true when it changed, and from then on the sizes and the twips per
+    // pixel above are the new scale's.
+    virtual bool UpdateScale() = 0;
 };
 
 // A window timer. An interval of 0 never ticks; setting the interval or enabling restarts the countdown.
@@ -83,6 +112,8 @@ public:
     virtual ~IMessagePump() = default;
     // Processes the messages that are pending now and returns; never blocks.
     virtual void DoEvents() = 0;
+    // Runs task from the message queue, after the handler that is running now has returned.
+    virtual void Post(std::function<void()> task) = 0;
 };
 
 class IMessageBox {
@@ -208,6 +239,22 @@ public:
     virtual ~IBarViewFactory() = default;
     virtual std::unique_ptr<ICommandBarView> CreateBarView(ICommandBarViewEvents& events) = 0;
     virtual std::shared_ptr<IImageList> LoadImageList() = 0;
+};
+
+// What the system and other programs tell the main window while it runs.
+class IWindowEvents {
+public:
+    virtual ~IWindowEvents() = default;
+    // The screen's size or the monitors' layout changed.
+    virtual void OnDisplayChanged() = 0;
+    // The primary monitor's work area changed: a taskbar came, went, moved or changed its size.
+    virtual void OnWorkAreaChanged() = 0;
+    // A display's scale may have changed.
+    virtual void OnScaleChanged() = 0;
+    // Another start of the same program wants the bar back.
+    virtual void OnRecallRequested() = 0;
+    // The session ends, or the installer replaces the program: end at once, as Exit does.
+    virtual void OnEndRequested() = 0;
 };
 
 // Everything the main window reaches outside itself.

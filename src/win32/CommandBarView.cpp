@@ -338,7 +338,9 @@ void CommandBarView::OnParentSize(int, int) {
 }
 
 void CommandBarView::OnParentDpiChanged() {
-    if (toolbar_)
+    if (dropDownOpen_)
+        rebuildWaiting_ = true;
+    else if (toolbar_)
         Rebuild();
 }
 
@@ -394,8 +396,18 @@ void CommandBarView::OpenDropDown(std::size_t position, const RECT& button) {
     // A tip that the pointer armed just before the click would otherwise appear over the menu.
     SetTipsActive(false);
     const std::string key = buttons_[position].key;
+    dropDownOpen_ = true;
     events_.OnDropDownPressed(key, AnchorOf(button));
+    dropDownOpen_ = false;
     SetTipsActive(true);
+    if (rebuildWaiting_) {
+        // Still inside the toolbar's own notification or key message: the rebuild runs once that has returned.
+        rebuildWaiting_ = false;
+        window_.Post([this, alive = std::weak_ptr<int>(alive_)] {
+            if (!alive.expired() && toolbar_)
+                Rebuild();
+        });
+    }
 }
 
 void CommandBarView::Press(std::size_t position) {

@@ -98,6 +98,11 @@ private:
     int pictureSize_ = 0;
     int arrowWidth_ = 0;
     PopupMenus menus_;
+    // While this bar's drop-down is open its toolbar must live on: a rebuild asked for then waits until it closes.
+    bool dropDownOpen_ = false;
+    bool rebuildWaiting_ = false;
+    // Lets a posted rebuild find out whether the view still exists.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 class BarViewFactory final : public IBarViewFactory {

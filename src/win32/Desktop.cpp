@@ -21,6 +21,17 @@ void Dispatch(MSG& msg) {
     ::DispatchMessageW(&msg);
 }
 
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (::GetMonitorInfoW(monitor, &info)) {
+        const RECT& rc = info.rcMonitor;
+        reinterpret_cast<std::vector<Monitor>*>(data)->push_back(
+            {{rc.left, rc.top, rc.right, rc.bottom}, (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
+    }
+    return TRUE;
+}
+
 }  // namespace
 
 float Screen::Width() const {
@@ -37,6 +48,27 @@ float Screen::TwipsPerPixelX() const {
 
 float Screen::TwipsPerPixelY() const {
     return TwipsPerPixel(window_.DisplayDpi().y);
+}
+
+TwipsRect Screen::WorkArea() const {
+    RECT area{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (::GetMonitorInfoW(::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &info))
+        area = info.rcWork;
+    const Dpi& dpi = window_.DisplayDpi();
+    return {PixelsToTwips(area.left, dpi.x), PixelsToTwips(area.top, dpi.y), PixelsToTwips(area.right, dpi.x),
+            PixelsToTwips(area.bottom, dpi.y)};
+}
+
+std::vector<Monitor> Screen::Monitors() const {
+    std::vector<Monitor> monitors;
+    ::EnumDisplayMonitors(nullptr, nullptr, &AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+    return monitors;
+}
+
+bool Screen::UpdateScale() {
+    return window_.UpdateScale();
 }
 
 bool Pointer::GetCursorPos(std::int32_t& x, std::int32_t& y) {
@@ -79,6 +111,10 @@ void MessagePump::DoEvents() {
         }
         Dispatch(msg);
     }
+}
+
+void MessagePump::Post(std::function<void()> task) {
+    window_.Post(std::move(task));
 }
 
 int MessageBoxes::Show(const std::string& text, unsigned style, const std::string& title) {

@@ -7,17 +7,20 @@ namespace nimbrel::win32 {
 
 class MainWindow;
 
-// The primary screen, measured in the twips of the main window's display.
+// The primary screen and the monitors around it, measured in the twips of the primary display's DPI.
 class Screen final : public IScreen {
 public:
-    explicit Screen(const MainWindow& window) : window_(window) {}
+    explicit Screen(MainWindow& window) : window_(window) {}
     float Width() const override;
     float Height() const override;
     float TwipsPerPixelX() const override;
     float TwipsPerPixelY() const override;
+    TwipsRect WorkArea() const override;
+    std::vector<Monitor> Monitors() const override;
+    bool UpdateScale() override;
 
 private:
-    const MainWindow& window_;
+    MainWindow& window_;
 };
 
 class Pointer final : public IPointer {
@@ -27,11 +30,12 @@ public:
 
 class MessagePump final : public IMessagePump {
 public:
-    explicit MessagePump(const MainWindow& window) : window_(window) {}
+    explicit MessagePump(MainWindow& window) : window_(window) {}
     void DoEvents() override;
+    void Post(std::function<void()> task) override;
 
 private:
-    const MainWindow& window_;
+    MainWindow& window_;
 };
 
 class MessageBoxes final : public IMessageBox {

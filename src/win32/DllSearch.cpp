@@ -7,16 +7,8 @@
 namespace nimbrel::win32 {
 namespace {
 
-// Loads a DLL from the system folder by its full path and keeps it for the whole run: a later load by name then
-// finds the module already loaded and looks nowhere else. The altered search path takes the DLL's own
-// dependencies from the system folder too.
 bool LoadFromSystemFolder(const wchar_t* name) {
-    wchar_t system[MAX_PATH] = {};
-    const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return false;
-    const std::wstring path = std::wstring(system, length) + L"\\" + name;
-    return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) != nullptr;
+    return SystemLibrary(name) != nullptr;
 }
 
 template <std::size_t N>
@@ -39,6 +31,15 @@ bool RunningOnWine() {
 }
 
 }  // namespace
+
+HMODULE SystemLibrary(const wchar_t* name) {
+    wchar_t system[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return nullptr;
+    const std::wstring path = std::wstring(system, length) + L"\\" + name;
+    return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
 
 bool LoadDllsOnlyFromSystemFolder() {
     // Windows 8 and later, and Windows 7 with KB2533623.

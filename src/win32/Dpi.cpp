@@ -1,5 +1,6 @@
 #include "win32/Dpi.h"
 
+#include "win32/DllSearch.h"
 #include "win32/Handles.h"
 
 namespace nimbrel::win32 {
@@ -15,7 +16,9 @@ Function User32Entry(const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(user32, name)));
 }
 
-using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+// shcore's GetDpiForMonitor, MDT_EFFECTIVE_DPI: Windows 8.1 and later.
+using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+constexpr int kEffectiveDpi = 0;
 using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
 using SystemParametersInfoForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
 
@@ -32,13 +35,21 @@ Dpi SystemDpi() {
     return {ValidDpi(::GetDeviceCaps(screen.get(), LOGPIXELSX)), ValidDpi(::GetDeviceCaps(screen.get(), LOGPIXELSY))};
 }
 
-Dpi DpiOfWindow(HWND window) {
-    static const auto getDpiForWindow = User32Entry<GetDpiForWindowFn>("GetDpiForWindow");
-    if (getDpiForWindow != nullptr && window != nullptr) {
-        const int dpi = static_cast<int>(getDpiForWindow(window));
-        if (dpi > 0)
-            return {dpi, dpi};
+Dpi PrimaryDpi() {
+    static const auto getDpiForMonitor = [] {
+        HMODULE shcore = SystemLibrary(L"shcore.dll");
+        return shcore == nullptr ? nullptr
+                                 : reinterpret_cast<GetDpiForMonitorFn>(
+                                       reinterpret_cast<void (*)()>(::GetProcAddress(shcore, "GetDpiForMonitor")));
+    }();
+    if (getDpiForMonitor != nullptr) {
+        UINT x = 0;
+        UINT y = 0;
+        HMONITOR primary = ::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+        if (SUCCEEDED(getDpiForMonitor(primary, kEffectiveDpi, &x, &y)) && x > 0 && y > 0)
+            return {static_cast<int>(x), static_cast<int>(y)};
     }
+    // Before Windows 8.1 every display has the system DPI, which a change of scale only alters at the next sign-in.
     return SystemDpi();
 }
 

@@ -1,5 +1,5 @@
-// The dots per inch of the display that shows a window, and lengths scaled for it. The program declares
-// per-monitor awareness, so Windows does not stretch it: every pixel size is chosen here for the display.
+// The dots per inch of the primary display, and lengths scaled for it. The program declares per-monitor
+// awareness, so Windows does not stretch it: every pixel size is chosen here for the display.
 #pragma once
 
 #include <windows.h>
@@ -14,9 +14,10 @@ struct Dpi {
     friend bool operator==(const Dpi&, const Dpi&) = default;
 };
 
-// GetDpiForWindow where the system has it (Windows 10 1607 and later); elsewhere the system DPI of the
-// screen's device context, which is then every display's.
-Dpi DpiOfWindow(HWND window);
+// The primary monitor's DPI now, which the bar is drawn and measured for wherever its window stands: shcore's
+// GetDpiForMonitor where the system has it (Windows 8.1 and later); elsewhere the system DPI of the screen's
+// device context, which is then every display's.
+Dpi PrimaryDpi();
 Dpi SystemDpi();
 
 // A length given at 96 DPI, rounded to whole pixels at dpi.

@@ -13,11 +13,14 @@ namespace {
 constexpr DWORD kWindowStyle = WS_POPUP | WS_BORDER | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = WS_EX_TOOLWINDOW;
 constexpr UINT kKeepZOrder = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
+// Tells the window to run what Post queued.
+constexpr UINT kRunPosted = WM_APP + 1;
 
 }  // namespace
 
-MainWindow::MainWindow(HINSTANCE instance)
+MainWindow::MainWindow(HINSTANCE instance, std::function<Dpi()> primaryDpi)
     : instance_(instance),
+      primaryDpi_(std::move(primaryDpi)),
       recallMessage_(::RegisterWindowMessageW(kRecallMessage)),
       exitMessage_(::RegisterWindowMessageW(kExitMessage)) {
     if (!RegisterWindowClass(instance, kClassName, &MainWindow::WindowProc, CS_HREDRAW | CS_VREDRAW,
@@ -28,7 +31,7 @@ MainWindow::MainWindow(HINSTANCE instance)
     ::CreateWindowExW(kWindowExStyle, kClassName, kTitle, kWindowStyle, 0, 0, 300, 30, nullptr, nullptr, instance,
                       this);
     if (hwnd_ != nullptr)
-        dpi_ = DpiOfWindow(hwnd_);
+        dpi_ = primaryDpi_();
 }
 
 MainWindow::~MainWindow() {
@@ -97,16 +100,19 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnSetFocus();
             return 0;
         case WM_DPICHANGED:
-            // The suggested rectangle is not taken: the bar's place follows from its edge.
-            OnDpiChanged({LOWORD(wParam), HIWORD(wParam)});
+            // Neither the DPI nor the rectangle it suggests is taken: they are those of the monitor the window
+            // stands on, while the bar is drawn for the primary's, and its place follows from its edge.
+            OnDpiChanged();
             return 0;
         case WM_DISPLAYCHANGE:
-            OnDisplayMaybeRescaled();
+            OnDisplayChanged();
             break;
         case WM_SETTINGCHANGE:
-            OnDisplayMaybeRescaled();
-            OnColoursChanged();
+            OnSettingChanged(static_cast<UINT>(wParam));
             break;
+        case kRunPosted:
+            OnPosted();
+            return 0;
         case WM_SYSCOLORCHANGE:
         case WM_THEMECHANGED:
             OnColoursChanged();
@@ -159,20 +165,49 @@ void MainWindow::OnSetFocus() {
         ::SetFocus(focusTarget_);
 }
 
-void MainWindow::OnDpiChanged(Dpi dpi) {
+bool MainWindow::UpdateScale() {
+    const Dpi dpi = primaryDpi_();
     if (dpi.x <= 0 || dpi.y <= 0 || dpi == dpi_)
-        return;
+        return false;
     dpi_ = dpi;
     for (IChildListener* child : ChildrenSnapshot())
         child->OnParentDpiChanged();
-    if (dpiChanged_)
-        dpiChanged_();
+    return true;
 }
 
-void MainWindow::OnDisplayMaybeRescaled() {
-    // Systems without per-monitor DPI change the primary display's scale without WM_DPICHANGED.
+void MainWindow::Post(std::function<void()> task) {
+    posted_.push_back(std::move(task));
     if (hwnd_ != nullptr)
-        OnDpiChanged(DpiOfWindow(hwnd_));
+        ::PostMessageW(hwnd_, kRunPosted, 0, 0);
+}
+
+void MainWindow::OnPosted() {
+    // One message per task; a task that posts again runs at its own message.
+    if (posted_.empty())
+        return;
+    std::function<void()> task = std::move(posted_.front());
+    posted_.pop_front();
+    task();
+}
+
+void MainWindow::OnDpiChanged() {
+    if (events_ != nullptr)
+        events_->OnScaleChanged();
+}
+
+void MainWindow::OnDisplayChanged() {
+    if (events_ != nullptr)
+        events_->OnDisplayChanged();
+}
+
+void MainWindow::OnSettingChanged(UINT setting) {
+    if (events_ != nullptr) {
+        if (setting == SPI_SETWORKAREA)
+            events_->OnWorkAreaChanged();
+        // Systems without per-monitor DPI change the primary display's scale without WM_DPICHANGED.
+        events_->OnScaleChanged();
+    }
+    OnColoursChanged();
 }
 
 void MainWindow::OnColoursChanged() {
@@ -213,18 +248,18 @@ bool MainWindow::OnQueryEndSession() {
 }
 
 void MainWindow::OnEndSession(bool ending) {
-    if (ending && requestSink_ != nullptr)
-        requestSink_->OnEndRequested();
+    if (ending && events_ != nullptr)
+        events_->OnEndRequested();
 }
 
 void MainWindow::OnRecallRequest() {
-    if (requestSink_ != nullptr)
-        requestSink_->OnRecallRequested();
+    if (events_ != nullptr)
+        events_->OnRecallRequested();
 }
 
 void MainWindow::OnExitRequest() {
-    if (requestSink_ != nullptr)
-        requestSink_->OnEndRequested();
+    if (events_ != nullptr)
+        events_->OnEndRequested();
 }
 
 void MainWindow::OnDestroy() {

@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <deque>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -24,7 +25,7 @@ public:
     virtual std::optional<LRESULT> OnParentNotify(NMHDR& header) = 0;
     // Paints the parent's background when the child's look asks for its own; false leaves it to the system.
     virtual bool OnParentEraseBackground(HDC dc, const RECT& client) = 0;
-    // The window's display has a new DPI (DisplayDpi() already tells it).
+    // The primary display has a new DPI (DisplayDpi() already tells it).
     virtual void OnParentDpiChanged() = 0;
     // System colours, the visual style or high contrast may have changed.
     virtual void OnParentColoursChanged() = 0;
@@ -37,16 +38,6 @@ public:
     virtual void OnTimer(UINT_PTR id) = 0;
 };
 
-// What other programs and the system ask of the bar through its window.
-class IRequestSink {
-public:
-    virtual ~IRequestSink() = default;
-    // Another start of the same Nimbrel.exe wants the bar back.
-    virtual void OnRecallRequested() = 0;
-    // The session ends, or the installer replaces the program: end at once, as Exit does.
-    virtual void OnEndRequested() = 0;
-};
-
 class MainWindow final : public IMainWindow {
 public:
     static constexpr const wchar_t* kClassName = L"NimbrelMainWindow";
@@ -57,8 +48,8 @@ public:
     static constexpr const wchar_t* kRecallMessage = L"Nimbrel.Recall";
     static constexpr const wchar_t* kExitMessage = L"Nimbrel.Exit";
 
-    // Creates the window hidden; Handle() is null when that failed.
-    explicit MainWindow(HINSTANCE instance);
+    // Creates the window hidden; Handle() is null when that failed. primaryDpi reads the primary display's DPI.
+    explicit MainWindow(HINSTANCE instance, std::function<Dpi()> primaryDpi = PrimaryDpi);
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
     ~MainWindow() override;
@@ -72,12 +63,16 @@ public:
     void SetTimerSink(ITimerSink* sink) { timerSink_ = sink; }
     // The child that takes the keyboard focus whenever the window gets it.
     void SetFocusTarget(HWND child) { focusTarget_ = child; }
-    // Called after the children have followed a change of the display's DPI.
-    void SetDpiChangedHandler(std::function<void()> handler) { dpiChanged_ = std::move(handler); }
+    // Receives what the system and other programs tell the bar through this window.
+    void SetEvents(IWindowEvents* events) { events_ = events; }
 
-    // The DPI of the display that shows the window; every twips conversion of the window uses it.
+    // The primary display's DPI, which the window and its children are drawn and measured for, wherever the
+    // window stands; every twips conversion of the window uses it.
     const Dpi& DisplayDpi() const { return dpi_; }
-    void SetRequestSink(IRequestSink* sink) { requestSink_ = sink; }
+    // Reads the primary display's DPI again; when it changed, the children follow it and the result is true.
+    bool UpdateScale();
+    // Runs task from the message queue, after the message being handled now.
+    void Post(std::function<void()> task);
 
     // True while a popup menu runs its own modal loop on this window.
     bool MenuOpen() const { return menuDepth_ > 0 || inMenuLoop_; }
@@ -118,9 +113,11 @@ private:
     LRESULT OnNotify(NMHDR& header);
     bool OnEraseBackground(HDC dc);
     void OnSetFocus();
-    void OnDpiChanged(Dpi dpi);
-    void OnDisplayMaybeRescaled();
+    void OnDpiChanged();
+    void OnDisplayChanged();
+    void OnSettingChanged(UINT setting);
     void OnColoursChanged();
+    void OnPosted();
     void OnTimer(UINT_PTR id);
     void OnEnterMenuLoop();
     void OnExitMenuLoop();
@@ -140,12 +137,13 @@ private:
     bool keyPreview_ = false;
     int menuDepth_ = 0;
     bool inMenuLoop_ = false;
+    std::function<Dpi()> primaryDpi_;
     Dpi dpi_;
     std::vector<IChildListener*> children_;
     ITimerSink* timerSink_ = nullptr;
     HWND focusTarget_ = nullptr;
-    std::function<void()> dpiChanged_;
-    IRequestSink* requestSink_ = nullptr;
+    IWindowEvents* events_ = nullptr;
+    std::deque<std::function<void()>> posted_;
     UINT recallMessage_;
     UINT exitMessage_;
 };

@@ -38,22 +38,18 @@ private:
     bool initialised_;
 };
 
-// What other programs and the system ask through the bar's window, answered by the form.
-class FormRequests final : public nimbrel::win32::IRequestSink {
+// Points the window's events at the form for as long as the form lives.
+class FormEvents {
 public:
-    explicit FormRequests(nimbrel::frmMain& form) : form_(form) {}
-    // From now on the bar is docked or parked, so a recall means what it means at the recall edge.
-    void BarIsUp() { barIsUp_ = true; }
-
-    void OnRecallRequested() override {
-        if (barIsUp_)
-            form_.GO_BarOn();
+    FormEvents(nimbrel::win32::MainWindow& window, nimbrel::frmMain& form) : window_(window) {
+        window_.SetEvents(&form);
     }
-    void OnEndRequested() override { form_.GO_Exit(); }
+    FormEvents(const FormEvents&) = delete;
+    FormEvents& operator=(const FormEvents&) = delete;
+    ~FormEvents() { window_.SetEvents(nullptr); }
 
 private:
-    nimbrel::frmMain& form_;
-    bool barIsUp_ = false;
+    nimbrel::win32::MainWindow& window_;
 };
 
 int RunMessageLoop() {
@@ -82,8 +78,7 @@ int Run(HINSTANCE instance) {
         return 1;
     }
     nimbrel::frmMain form(platform.Services());
-    FormRequests requests(form);
-    platform.Window().SetRequestSink(&requests);
+    const FormEvents events(platform.Window(), form);
     switch (form.LoadMainWindow()) {
         case nimbrel::frmMain::LoadResult::Failed:
             ::MessageBoxW(nullptr, L"Nimbrel could not build its command bar.", L"Nimbrel", MB_ICONSTOP);
@@ -93,12 +88,7 @@ int Run(HINSTANCE instance) {
         case nimbrel::frmMain::LoadResult::Shown:
             break;
     }
-    requests.BarIsUp();
-    platform.Window().SetDpiChangedHandler([&form] { form.Form_DpiChanged(); });
-    const int result = RunMessageLoop();
-    platform.Window().SetDpiChangedHandler(nullptr);
-    platform.Window().SetRequestSink(nullptr);
-    return result;
+    return RunMessageLoop();
 }
 
 }  // namespace

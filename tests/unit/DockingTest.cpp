@@ -130,10 +130,11 @@ TEST(Timer2, NeverReturnsTo150AfterTheFirstPark) {
 }
 
 TEST(DockedPlace, OnlyRightAndBottomDependOnSizes) {
-    EXPECT_EQ(DockedPlace("TOP", 100, 80, 30, 20).left, 0);
-    EXPECT_EQ(DockedPlace("RIGHT", 100, 80, 30, 20).left, 70);
-    EXPECT_EQ(DockedPlace("BOTTOM", 100, 80, 30, 20).top, 60);
-    EXPECT_EQ(DockedPlace("LEFT", 100, 80, 30, 20).top, 0);
+    const TwipsRect screen{0, 0, 100, 80};
+    EXPECT_EQ(DockedPlace("TOP", screen, 30, 20).left, 0);
+    EXPECT_EQ(DockedPlace("RIGHT", screen, 30, 20).left, 70);
+    EXPECT_EQ(DockedPlace("BOTTOM", screen, 30, 20).top, 60);
+    EXPECT_EQ(DockedPlace("LEFT", screen, 30, 20).top, 0);
 }
 
 }  // namespace

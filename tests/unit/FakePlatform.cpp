@@ -29,6 +29,26 @@ std::string Num(float value) {
     return out.str();
 }
 
+TwipsRect FakeScreen::WorkArea() const {
+    const PixelRect area = workArea.value_or(PixelRect{0, 0, widthPixels, heightPixels});
+    return {static_cast<float>(area.left) * twipsPerPixelX, static_cast<float>(area.top) * twipsPerPixelY,
+            static_cast<float>(area.right) * twipsPerPixelX, static_cast<float>(area.bottom) * twipsPerPixelY};
+}
+
+std::vector<Monitor> FakeScreen::Monitors() const {
+    std::vector<Monitor> monitors{{{0, 0, widthPixels, heightPixels}, true}};
+    for (const PixelRect& other : otherMonitors)
+        monitors.push_back({other, false});
+    return monitors;
+}
+
+bool FakeScreen::UpdateScale() {
+    const bool changed = appliedX != twipsPerPixelX || appliedY != twipsPerPixelY;
+    appliedX = twipsPerPixelX;
+    appliedY = twipsPerPixelY;
+    return changed;
+}
+
 void FakeWindow::SetLeft(float twips) {
     left = twips;
     log_.Add("window.Left=" + Num(twips));
@@ -62,6 +82,8 @@ void FakeWindow::Move(float newLeft, float newTop) {
     left = newLeft;
     top = newTop;
     log_.Add("window.Move(" + Num(newLeft) + "," + Num(newTop) + ")");
+    if (onMove)
+        onMove();
 }
 
 void FakeWindow::SetVisible(bool on) {
@@ -190,6 +212,11 @@ void FakePump::DoEvents() {
     now.swap(pending);
     for (auto& action : now)
         action();
+}
+
+void FakePump::Post(std::function<void()> task) {
+    log_.Add("pump.Post");
+    pending.push_back(std::move(task));
 }
 
 int FakeMessageBox::Show(const std::string& text, unsigned style, const std::string& title) {
@@ -347,6 +374,9 @@ FakeSystem::FakeSystem()
     : platform{window, screen, clock, pointer, pump, messageBox, files, shell, process, barViews} {}
 
 std::unique_ptr<frmMain> FakeSystem::MakeForm() {
+    // The form is made at the system's present scale.
+    screen.appliedX = screen.twipsPerPixelX;
+    screen.appliedY = screen.twipsPerPixelY;
     return std::make_unique<frmMain>(platform);
 }
 

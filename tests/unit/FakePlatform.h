@@ -32,17 +32,25 @@ private:
 
 std::string Num(float value);
 
+// The primary monitor is the screen; the work area follows it unless set, and other monitors may join it.
 class FakeScreen final : public IScreen {
 public:
     float Width() const override { return static_cast<float>(widthPixels) * twipsPerPixelX; }
     float Height() const override { return static_cast<float>(heightPixels) * twipsPerPixelY; }
     float TwipsPerPixelX() const override { return twipsPerPixelX; }
     float TwipsPerPixelY() const override { return twipsPerPixelY; }
+    TwipsRect WorkArea() const override;
+    std::vector<Monitor> Monitors() const override;
+    // True when the twips per pixel differ from those of the last call (or of the form's creation).
+    bool UpdateScale() override;
 
     int widthPixels = 1024;
     int heightPixels = 768;
     float twipsPerPixelX = 15.0F;
     float twipsPerPixelY = 15.0F;
+    std::optional<PixelRect> workArea;
+    std::vector<PixelRect> otherMonitors;
+    float appliedX = 15.0F, appliedY = 15.0F;
 };
 
 // Keeps its size in whole pixels of the screen, as a real window does; positions are kept as given.
@@ -66,6 +74,8 @@ public:
     bool Refresh() override;
 
     float left = 0, top = 0, width = 3000, height = 3000;
+    // Runs inside Move once the window stands at its new place, as Windows sends messages from inside SetWindowPos.
+    std::function<void()> onMove;
     bool visible = false;
     bool topmost = false;
     bool keyPreview = true;
@@ -138,6 +148,8 @@ class FakePump final : public IMessagePump {
 public:
     explicit FakePump(CallLog& log) : log_(log) {}
     void DoEvents() override;
+    // Queued behind the pending messages; runs in the next DoEvents.
+    void Post(std::function<void()> task) override;
     std::deque<std::function<void()>> pending;
     int calls = 0;
 

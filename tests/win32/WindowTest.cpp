@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -56,7 +57,9 @@ protected:
     int DpiX() const { return window.DisplayDpi().x; }
     int DpiY() const { return window.DisplayDpi().y; }
 
-    MainWindow window{::GetModuleHandleW(nullptr)};
+    // What the window reads as the primary display's DPI: the system's, until a test changes it.
+    Dpi primaryDpi = PrimaryDpi();
+    MainWindow window{::GetModuleHandleW(nullptr), [this] { return primaryDpi; }};
 };
 
 TEST_F(WindowTest, StartsHiddenAsAToolWindowTitledNimbrel) {
@@ -488,14 +491,76 @@ TEST_F(BarViewTest, ADisplayScaleChangeRemakesThePicturesAtTheNewSize) {
     const int before = iconSize();
     EXPECT_EQ(before, PictureSizeFor(ScaleToDpi(16, DpiY())));
     const int newDpi = DpiY() == 144 ? 192 : 144;
+    // WM_DPICHANGED tells the DPI of the monitor the window stands on; the bar is drawn for the primary's.
     RECT suggested{0, 0, 100, 100};
     ::SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(newDpi, newDpi), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(iconSize(), before);
+    EXPECT_FALSE(window.UpdateScale());
+    primaryDpi = {newDpi, newDpi};
+    EXPECT_TRUE(window.UpdateScale());
     EXPECT_EQ(window.DisplayDpi().y, newDpi);
     EXPECT_EQ(iconSize(), newDpi == 144 ? 24 : 32);
     EXPECT_EQ(view.PictureSize(), iconSize());
     EXPECT_EQ(::SendMessageW(Toolbar(view), TB_BUTTONCOUNT, 0, 0), 4);
     // The kept size follows the new scale: 400 twips at the new DPI.
     EXPECT_FLOAT_EQ(view.Height(), static_cast<float>(TwipsToPixels(400.0f, newDpi)) * TwipsPerPixel(newDpi));
+}
+
+TEST_F(BarViewTest, ARescaleWhileADropDownIsOpenWaitsUntilItHasClosed) {
+    CommandBarView view(window, factory, events, 200);
+    view.SetImageList(0, factory.LoadImageList());
+    view.SetAlignment(1);
+    view.ShowButtons(Buttons());
+    HWND before = Toolbar(view);
+    HWND during = nullptr;
+    events.whileOpen = [&] {
+        primaryDpi = {DpiY() == 144 ? 192 : 144, DpiY() == 144 ? 192 : 144};
+        window.UpdateScale();
+        during = Toolbar(view);
+    };
+    ::SendMessageW(before, WM_KEYDOWN, VK_END, 0);
+    ::SendMessageW(before, WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_EQ(events.dropped, std::vector<std::string>{"BROWSER"});
+    EXPECT_EQ(during, before) << "the toolbar was remade under its own drop-down";
+    EXPECT_TRUE(::IsWindow(before));
+    DrainQueue();
+    EXPECT_EQ(view.PictureSize(), PictureSizeFor(ScaleToDpi(16, DpiY())));
+    EXPECT_NE(Toolbar(view), before) << "remade once the drop-down had closed";
+}
+
+TEST_F(WindowTest, TheSystemsMessagesReachTheWindowEvents) {
+    struct Recorded : IWindowEvents {
+        void OnDisplayChanged() override { seen.push_back("display"); }
+        void OnWorkAreaChanged() override { seen.push_back("work area"); }
+        void OnScaleChanged() override { seen.push_back("scale"); }
+        void OnRecallRequested() override { seen.push_back("recall"); }
+        void OnEndRequested() override { seen.push_back("end"); }
+        std::vector<std::string> seen;
+    } recorded;
+    window.SetEvents(&recorded);
+    RECT suggested{};
+    ::SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    ::SendMessageW(window.Handle(), WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
+    ::SendMessageW(window.Handle(), WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
+    ::SendMessageW(window.Handle(), ::RegisterWindowMessageW(MainWindow::kRecallMessage), 0, 0);
+    ::SendMessageW(window.Handle(), WM_ENDSESSION, TRUE, 0);
+    window.SetEvents(nullptr);
+    EXPECT_EQ(recorded.seen, (std::vector<std::string>{"scale", "display", "work area", "scale", "recall", "end"}));
+}
+
+TEST_F(WindowTest, TheWorkAreaAndTheMonitorsAreTheSystems) {
+    Screen screen(window);
+    RECT work{};
+    ASSERT_TRUE(::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    const TwipsRect area = screen.WorkArea();
+    EXPECT_FLOAT_EQ(area.top, static_cast<float>(work.top) * Tpp());
+    EXPECT_FLOAT_EQ(area.bottom, static_cast<float>(work.bottom) * Tpp());
+    const std::vector<Monitor> monitors = screen.Monitors();
+    ASSERT_EQ(monitors.size(), static_cast<std::size_t>(::GetSystemMetrics(SM_CMONITORS)));
+    const auto primary = std::find_if(monitors.begin(), monitors.end(), [](const Monitor& m) { return m.primary; });
+    ASSERT_NE(primary, monitors.end());
+    EXPECT_EQ(primary->area.right - primary->area.left, ::GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(primary->area.left, 0);
 }
 
 TEST_F(BarViewTest, KeysMoveThroughTheButtonsAndPressThem) {
