@@ -188,6 +188,76 @@ def dock_unrecognised_value(args):
 # --- the pointer watch -----------------------------------------------------------------------------------------
 
 
+# --- the desktops people have: a taskbar, display changes, two monitors -----------------------------------------
+
+
+def wait_rect(s, what, rect, timeout=6):
+    s.wait_until(f"{what} at {rect}", lambda: s.geometry().rect == rect, timeout)
+
+
+def stays_at(s, what, rect, seconds=4.5):
+    s.stays(what, lambda: s.geometry().rect == rect, seconds)
+
+
+@case
+def taskbar_below_a_bottom_bar(args):
+    """A 40-px taskbar at the bottom of 1280 x 800: the BOTTOM bar docks on top of it (10 twips lower at start-up),
+    stays while the pointer rests on the taskbar, parks, and comes back above it from the screen's last row."""
+    display = lab.Display.workarea(1280, 800, (0, 0, 1280, 760))
+    with Session(args, "taskbar_below_a_bottom_bar", settings=settings("BOTTOM", "BOTTOM"), display=display,
+                 rest=(900, 780)) as s:
+        taskbar = s.taskbar()
+        s.move_pointer(900, 780)
+        stays_at(s, "the bar on the taskbar, the pointer resting on the taskbar", (0, 731, 1280, 30))
+        s.move_pointer(640, 400)
+        s.wait_parked()
+        s.move_pointer(640, 780)
+        stays_at(s, "the parked bar, the pointer on the taskbar above the screen's edge", (-100, -100, 1280, 30), 2.5)
+        s.move_pointer(640, 799)
+        wait_rect(s, "the bar back on the taskbar", (0, 730, 1280, 30))
+        s.move_pointer(900, 780)
+        stays_at(s, "the recalled bar, the pointer resting on the taskbar", (0, 730, 1280, 30), 2.5)
+        strip = s.geometry(s.find_window("Taskbar", taskbar.proc)).rect
+        check(strip == (0, 760, 1280, 40), f"the stand-in taskbar is at {strip}")
+
+
+@case
+def resolution_change_moves_a_right_bar(args):
+    """1280 x 800 becomes 1024 x 768 while a RIGHT bar is docked: it stands at the new edge, as high as the new
+    screen, parks, and the new right edge calls it back."""
+    display = lab.Display.modes(1280, 800, [(1024, 768)])
+    with Session(args, "resolution_change_moves_a_right_bar", settings=settings("RIGHT", "RIGHT"), display=display,
+                 rest=(1270, 400)) as s:
+        s.move_pointer(1270, 400)
+        check(s.geometry().rect == (1250, 0, 30, 800), f"not docked at the right of 1280 x 800: {s.geometry()}")
+        s.desktop("mode", 1024, 768)
+        wait_rect(s, "the docked bar at the new right edge", (994, 0, 30, 768))
+        s.move_pointer(1012, 400)
+        stays_at(s, "the docked bar, the pointer on it", (994, 0, 30, 768), 2.5)
+        s.move_pointer(500, 400)
+        s.wait_parked()
+        s.move_pointer(1022, 400)
+        wait_rect(s, "the bar called back from the new right edge", (994, 0, 30, 768))
+
+
+@case
+def second_monitor_left_of_the_primary(args):
+    """A 1024 x 768 monitor left of the 1280 x 800 primary: a LEFT bar parks on no monitor; the pointer on the left
+    monitor, however close to the primary, neither keeps it docked nor calls it back; the primary's edge does."""
+    display = lab.Display.two_monitors()
+    left = display.origin[0]  # X of Windows' x = 0
+    with Session(args, "second_monitor_left_of_the_primary", settings=settings("LEFT", "LEFT"), display=display,
+                 rest=(left + 12, 400)) as s:
+        s.move_pointer(left + 12, 400)
+        stays_at(s, "the docked bar, the pointer on it", (left, 0, 30, 800), 2.5)
+        s.move_pointer(left - 1, 400)
+        # Beyond the corner of both monitors: right of it is x -1024 in Windows' coordinates, below it y 0.
+        wait_rect(s, "the bar parked on no monitor", (left - 1024 - 30, -800, 30, 800))
+        stays_at(s, "the parked bar, the pointer on the left monitor", (left - 1024 - 30, -800, 30, 800))
+        s.move_pointer(left + 1, 400)
+        wait_rect(s, "the bar called back from the primary's left edge", (left, 0, 30, 800))
+
+
 @case
 def recall_from_bottom_for_top_bar(args):
     """A TOP bar called back from the bottom edge; the top edge does not call it."""
