@@ -15,7 +15,6 @@ namespace nimbrel::win32 {
 namespace {
 
 constexpr int kFirstCommand = 1000;
-constexpr UINT_PTR kSubclassId = 1;
 // Lengths at 96 DPI, scaled for the display.
 constexpr int kSeparatorWidth = 8;
 constexpr int kPaddingX = 7;
@@ -175,6 +174,7 @@ void CommandBarView::Rebuild() {
 void CommandBarView::CreateToolbar() {
     HWND focus = ::GetFocus();
     const bool hadFocus = toolbar_ && focus == toolbar_.get();
+    subclass_.reset();
     toolbar_.reset();
     colours_ = ColoursOf(Drawn());
     const int dpi = Dpi();
@@ -195,7 +195,7 @@ void CommandBarView::CreateToolbar() {
         return;
     toolbar_.reset(toolbar);
     ApplyLook();
-    ::SetWindowSubclass(toolbar, &CommandBarView::ToolbarSubclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    subclass_.emplace(toolbar, *this, &CommandBarView::OnToolbarMessage);
     ::SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     // A vertical bar has no room for arrows: its categories drop down from a plain-looking button.
     DWORD extended = TBSTYLE_EX_MIXEDBUTTONS | TBSTYLE_EX_DOUBLEBUFFER;
@@ -525,22 +525,14 @@ bool CommandBarView::OnToolbarKey(WPARAM key) {
     return true;
 }
 
-LRESULT CALLBACK
-CommandBarView::ToolbarSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
-    auto* self = reinterpret_cast<CommandBarView*>(data);
-    try {
-        if (self != nullptr && message == WM_KEYDOWN && self->OnToolbarKey(wParam))
-            return 0;
-        if (self != nullptr && message == WM_SETFOCUS) {
-            const LRESULT result = ::DefSubclassProc(hwnd, message, wParam, lParam);
-            // Focus alone makes no button hot; the first arrow key does.
-            ::SendMessageW(hwnd, TB_SETHOTITEM, static_cast<WPARAM>(-1), 0);
-            return result;
-        }
-    } catch (...) {
-        // Nothing may unwind through the system's message dispatch.
-    }
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+LRESULT CommandBarView::OnToolbarMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_KEYDOWN && OnToolbarKey(wParam))
+        return 0;
+    const LRESULT result = subclass_->Default(message, wParam, lParam);
+    // Focus alone makes no button hot; the first arrow key does.
+    if (message == WM_SETFOCUS)
+        ::SendMessageW(toolbar_.get(), TB_SETHOTITEM, static_cast<WPARAM>(-1), 0);
+    return result;
 }
 
 std::optional<std::size_t> CommandBarView::TrackPopup(const std::vector<MenuItemView>& items,

@@ -17,6 +17,7 @@
 #include "win32/MainWindow.h"
 #include "win32/Pictures.h"
 #include "win32/PopupMenus.h"
+#include "win32/WindowClass.h"
 
 namespace nimbrel::win32 {
 
@@ -54,8 +55,7 @@ private:
     void OnParentDpiChanged() override;
     void OnParentColoursChanged() override;
 
-    static LRESULT CALLBACK
-    ToolbarSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
+    LRESULT OnToolbarMessage(UINT message, WPARAM wParam, LPARAM lParam);
     // True when the key was the bar's.
     bool OnToolbarKey(WPARAM key);
 
@@ -95,6 +95,7 @@ private:
     std::vector<std::wstring> names_;
     UniqueFont font_;
     UniqueWindow toolbar_;
+    std::optional<Subclass<CommandBarView>> subclass_;
     int pictureSize_ = 0;
     int arrowWidth_ = 0;
     PopupMenus menus_;

@@ -12,6 +12,7 @@
 
 #include "platform/Platform.h"
 #include "win32/Dpi.h"
+#include "win32/WindowClass.h"
 
 namespace nimbrel::win32 {
 
@@ -38,7 +39,7 @@ public:
     virtual void OnTimer(UINT_PTR id) = 0;
 };
 
-class MainWindow final : public IMainWindow {
+class MainWindow final : public IMainWindow, public WindowProc<MainWindow> {
 public:
     static constexpr const wchar_t* kClassName = L"NimbrelMainWindow";
     static constexpr const wchar_t* kTitle = L"Nimbrel";
@@ -50,11 +51,7 @@ public:
 
     // Creates the window hidden; Handle() is null when that failed. primaryDpi reads the primary display's DPI.
     explicit MainWindow(HINSTANCE instance, std::function<Dpi()> primaryDpi = PrimaryDpi);
-    MainWindow(const MainWindow&) = delete;
-    MainWindow& operator=(const MainWindow&) = delete;
-    ~MainWindow() override;
 
-    HWND Handle() const { return hwnd_; }
     HINSTANCE Instance() const { return instance_; }
     bool KeyPreview() const { return keyPreview_; }
 
@@ -105,7 +102,7 @@ public:
     bool Refresh() override;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class WindowProc<MainWindow>;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void OnSize(int width, int height);
@@ -133,7 +130,6 @@ private:
     std::vector<IChildListener*> ChildrenSnapshot() const { return children_; }
 
     HINSTANCE instance_;
-    HWND hwnd_ = nullptr;
     bool keyPreview_ = false;
     int menuDepth_ = 0;
     bool inMenuLoop_ = false;

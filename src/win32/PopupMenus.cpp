@@ -4,10 +4,10 @@
 #include <string>
 
 #include "win32/Dpi.h"
+#include "win32/Handles.h"
 #include "win32/MainWindow.h"
 #include "win32/Pictures.h"
 #include "win32/Strings.h"
-#include "win32/WindowClass.h"
 #include "win32/WineQuirks.h"
 
 namespace nimbrel::win32 {
@@ -39,27 +39,26 @@ UINT TrackFlags(const PopupAnchor& anchor, int& x, int& y) {
 
 }  // namespace
 
-LRESULT CALLBACK PopupMenus::OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = WindowObject<PopupMenus>(hwnd, message, lParam);
-    try {
-        if (self != nullptr && message == WM_MEASUREITEM &&
-            self->OnMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)))
-            return TRUE;
-        if (self != nullptr && message == WM_DRAWITEM &&
-            self->OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)))
-            return TRUE;
-    } catch (...) {
-        // Nothing may unwind through the system's message dispatch.
+LRESULT PopupMenus::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_MEASUREITEM:
+            if (OnMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)))
+                return TRUE;
+            break;
+        case WM_DRAWITEM:
+            if (OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)))
+                return TRUE;
+            break;
+        default:
+            break;
     }
-    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    return Default(message, wParam, lParam);
 }
 
 HWND PopupMenus::Owner() {
-    if (!owner_ && RegisterWindowClass(window_.Instance(), kOwnerClass, &PopupMenus::OwnerProc)) {
-        owner_.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                       window_.Instance(), this));
-    }
-    return owner_ ? owner_.get() : window_.Handle();
+    if (Handle() == nullptr)
+        Create(window_.Instance(), {kOwnerClass}, L"", WS_POPUP, WS_EX_TOOLWINDOW, {});
+    return Handle() != nullptr ? Handle() : window_.Handle();
 }
 
 std::optional<std::size_t> PopupMenus::Track(const std::vector<MenuItemView>& items,

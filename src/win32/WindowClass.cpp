@@ -1,5 +1,9 @@
 #include "win32/WindowClass.h"
 
+#include <string>
+
+#include "win32/Strings.h"
+
 namespace nimbrel::win32 {
 
 bool RegisterWindowClass(HINSTANCE instance,
@@ -22,6 +26,18 @@ bool RegisterWindowClass(HINSTANCE instance,
     wc.hbrBackground = background;
     wc.lpszClassName = name;
     return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+void ReportCaught([[maybe_unused]] const char* what) noexcept {
+#ifndef NDEBUG
+    try {
+        const std::wstring text = L"Nimbrel: a window procedure stopped an exception: " +
+                                  (what != nullptr ? Utf8ToWide(what) : std::wstring(L"of an unknown type")) + L"\n";
+        ::OutputDebugStringW(text.c_str());
+    } catch (...) {
+        ::OutputDebugStringW(L"Nimbrel: a window procedure stopped an exception\n");
+    }
+#endif
 }
 
 }  // namespace nimbrel::win32
