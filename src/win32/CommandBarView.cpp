@@ -1,7 +1,5 @@
 #include "win32/CommandBarView.h"
 
-#include <uxtheme.h>
-
 #include <algorithm>
 #include <cwchar>
 
@@ -114,35 +112,16 @@ void CommandBarView::SetImageList(int slot, std::shared_ptr<IImageList> images) 
 }
 
 void CommandBarView::SetStyle(std::int32_t style) {
-    const BarLook before = Drawn();
-    style_ = style;
-    if (toolbar_ && before != Drawn())
+    if (look_.SetStyle(style) && toolbar_)
         LookChanged();
     ::InvalidateRect(window_.Handle(), nullptr, TRUE);
 }
 
-void CommandBarView::ApplyLook() {
-    HWND toolbar = toolbar_.get();
-    colours_ = ColoursOf(Drawn());
-    // The control follows a change of its window style (WM_STYLECHANGED).
-    const LONG_PTR style = ::GetWindowLongPtrW(toolbar, GWL_STYLE);
-    const LONG_PTR flat = Drawn() == BarLook::Classic ? 0 : TBSTYLE_FLAT;
-    if ((style & TBSTYLE_FLAT) != flat)
-        ::SetWindowLongPtrW(toolbar, GWL_STYLE, (style & ~LONG_PTR{TBSTYLE_FLAT}) | flat);
-    if (Drawn() == BarLook::Classic || Drawn() == BarLook::Dark) {
-        // Classic is the system's raised buttons and Dark its own colours: a visual style would draw neither.
-        ::SetWindowTheme(toolbar, L" ", L" ");
-        colours_.classicEdges = Drawn() == BarLook::Classic && ToolbarKeepsItsVisualStyle();
-    } else {
-        ::SetWindowTheme(toolbar, nullptr, nullptr);
-    }
-}
-
 void CommandBarView::LookChanged() {
     // Changed in place: remaking the control at start-up, when the style comes after the buttons, costs time.
-    ApplyLook();
+    look_.Apply(toolbar_.get());
     ::SendMessageW(toolbar_.get(), TB_AUTOSIZE, 0, 0);
-    MeasureArrow();
+    look_.Measure(toolbar_.get(), Dpi());
     Layout();
     ::InvalidateRect(toolbar_.get(), nullptr, TRUE);
 }
@@ -150,7 +129,7 @@ void CommandBarView::LookChanged() {
 void CommandBarView::ShowButtons(const std::vector<ToolButtonView>& buttons) {
     buttons_ = buttons;
     if (!toolbar_) {
-        highContrast_ = HighContrastOn();
+        look_.SetHighContrast(HighContrastOn());
         CreateToolbar();
     }
     FillToolbar();
@@ -174,9 +153,8 @@ void CommandBarView::Rebuild() {
 void CommandBarView::CreateToolbar() {
     HWND focus = ::GetFocus();
     const bool hadFocus = toolbar_ && focus == toolbar_.get();
-    subclass_.reset();
+    keys_.reset();
     toolbar_.reset();
-    colours_ = ColoursOf(Drawn());
     const int dpi = Dpi();
     Pictures* images = Images();
     pictureSize_ = PictureSizeFor(ScaleToDpi(kPictureSizes.front(), dpi));
@@ -194,8 +172,8 @@ void CommandBarView::CreateToolbar() {
     if (toolbar == nullptr)
         return;
     toolbar_.reset(toolbar);
-    ApplyLook();
-    subclass_.emplace(toolbar, *this, &CommandBarView::OnToolbarMessage);
+    look_.Apply(toolbar);
+    keys_.emplace(toolbar, static_cast<IKeyedBar&>(*this));
     ::SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     // A vertical bar has no room for arrows: its categories drop down from a plain-looking button.
     DWORD extended = TBSTYLE_EX_MIXEDBUTTONS | TBSTYLE_EX_DOUBLEBUFFER;
@@ -257,28 +235,8 @@ void CommandBarView::FillToolbar() {
         ::SendMessageW(toolbar, TB_ADDBUTTONSW, entries.size(), reinterpret_cast<LPARAM>(entries.data()));
     ::SendMessageW(toolbar, TB_AUTOSIZE, 0, 0);
     ::SendMessageW(toolbar, WM_SETREDRAW, TRUE, 0);
-    MeasureArrow();
+    look_.Measure(toolbar, Dpi());
     ::InvalidateRect(toolbar, nullptr, TRUE);
-}
-
-void CommandBarView::MeasureArrow() {
-    // The control does not tell how wide it draws a drop-down arrow; a category button is exactly that much
-    // wider than a plain one with a picture of the same size.
-    arrowWidth_ = 0;
-    std::optional<LONG> plain;
-    std::optional<LONG> category;
-    for (std::size_t i = 0; i < buttons_.size(); ++i) {
-        if (buttons_[i].separator || !buttons_[i].visible || !buttons_[i].caption.empty())
-            continue;
-        std::optional<LONG>& width = buttons_[i].dropDown ? category : plain;
-        if (width)
-            continue;
-        RECT rc{};
-        if (::SendMessageW(toolbar_.get(), TB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&rc)))
-            width = rc.right - rc.left;
-    }
-    if (plain && category && !Vertical())
-        arrowWidth_ = std::max(0L, *category - *plain);
 }
 
 RECT CommandBarView::BandRect() const {
@@ -347,9 +305,7 @@ void CommandBarView::OnParentDpiChanged() {
 void CommandBarView::OnParentColoursChanged() {
     if (!toolbar_)
         return;
-    const BarLook before = Drawn();
-    highContrast_ = HighContrastOn();
-    if (before != Drawn()) {
+    if (look_.SetHighContrast(HighContrastOn())) {
         LookChanged();
     } else {
         // Common controls learn of new system colours only from their parent.
@@ -430,15 +386,8 @@ void CommandBarView::Press(std::size_t position) {
 bool CommandBarView::OnParentCommand(int id, HWND control) {
     if (!toolbar_ || control != toolbar_.get())
         return false;
-    if (const std::optional<std::size_t> index = ButtonOfCommand(id)) {
-        if (buttons_[*index].dropDown) {
-            RECT rc{};
-            ::SendMessageW(toolbar_.get(), TB_GETRECT, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&rc));
-            OpenDropDown(*index, rc);
-        } else {
-            events_.OnButtonPressed(buttons_[*index].key);
-        }
-    }
+    if (const std::optional<std::size_t> index = ButtonOfCommand(id))
+        Press(*index);
     return true;
 }
 
@@ -452,87 +401,19 @@ std::optional<LRESULT> CommandBarView::OnParentNotify(NMHDR& header) {
                 OpenDropDown(*index, notice.rcButton);
             return TBDDRET_DEFAULT;
         }
-        case NM_CUSTOMDRAW: {
-            ToolbarPaint paint;
-            paint.colours = &colours_;
-            paint.arrowWidth = arrowWidth_;
-            paint.dpi = Dpi();
-            return ToolbarCustomDraw(reinterpret_cast<NMTBCUSTOMDRAW&>(header), paint);
-        }
+        case NM_CUSTOMDRAW:
+            return look_.CustomDraw(reinterpret_cast<NMTBCUSTOMDRAW&>(header));
         default:
             return 0;
     }
 }
 
 bool CommandBarView::OnParentEraseBackground(HDC dc, const RECT& client) {
-    if (!toolbar_ || !colours_.paintsBand)
-        return false;
-    PaintBand(dc, client, colours_, Vertical());
-    return true;
+    return toolbar_ && look_.PaintBand(dc, client, Vertical());
 }
 
 bool CommandBarView::Pressable(std::size_t position) const {
     return position < buttons_.size() && !buttons_[position].separator && buttons_[position].visible;
-}
-
-void CommandBarView::MoveHot(int step) {
-    const int count = static_cast<int>(buttons_.size());
-    if (count == 0)
-        return;
-    const int hot = static_cast<int>(::SendMessageW(toolbar_.get(), TB_GETHOTITEM, 0, 0));
-    // From no hot button, forward starts at the first and backward at the last.
-    int position = hot >= 0 && hot < count ? hot : (step > 0 ? -1 : count);
-    for (int tries = 0; tries < count; ++tries) {
-        position = (position + step + count) % count;
-        if (Pressable(static_cast<std::size_t>(position))) {
-            ::SendMessageW(toolbar_.get(), TB_SETHOTITEM, static_cast<WPARAM>(position), 0);
-            return;
-        }
-    }
-}
-
-bool CommandBarView::OnToolbarKey(WPARAM key) {
-    const int count = static_cast<int>(buttons_.size());
-    const int hot = static_cast<int>(::SendMessageW(toolbar_.get(), TB_GETHOTITEM, 0, 0));
-    const bool onCategory = hot >= 0 && hot < count && buttons_[static_cast<std::size_t>(hot)].dropDown;
-    const WPARAM next = Vertical() ? VK_DOWN : VK_RIGHT;
-    const WPARAM previous = Vertical() ? VK_UP : VK_LEFT;
-    // The key that opens a menu points the way it opens: across the bar, away from the edge.
-    WPARAM opener = VK_DOWN;
-    if (dockSide_ == 1)
-        opener = VK_RIGHT;
-    else if (dockSide_ == 2)
-        opener = VK_LEFT;
-    if (key == next) {
-        MoveHot(1);
-    } else if (key == previous) {
-        MoveHot(-1);
-    } else if (key == VK_HOME || key == VK_END) {
-        ::SendMessageW(toolbar_.get(), TB_SETHOTITEM, static_cast<WPARAM>(-1), 0);
-        MoveHot(key == VK_HOME ? 1 : -1);
-    } else if (key == VK_RETURN || key == VK_SPACE ||
-               (onCategory && (key == opener || (dockSide_ == 3 && key == VK_UP)))) {
-        // The character that TranslateMessage made of this key is still queued; a menu opened now would take it
-        // for its own and close.
-        MSG typed{};
-        while (::PeekMessageW(&typed, toolbar_.get(), WM_CHAR, WM_CHAR, PM_REMOVE)) {
-        }
-        if (hot >= 0)
-            Press(static_cast<std::size_t>(hot));
-    } else {
-        return false;
-    }
-    return true;
-}
-
-LRESULT CommandBarView::OnToolbarMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_KEYDOWN && OnToolbarKey(wParam))
-        return 0;
-    const LRESULT result = subclass_->Default(message, wParam, lParam);
-    // Focus alone makes no button hot; the first arrow key does.
-    if (message == WM_SETFOCUS)
-        ::SendMessageW(toolbar_.get(), TB_SETHOTITEM, static_cast<WPARAM>(-1), 0);
-    return result;
 }
 
 std::optional<std::size_t> CommandBarView::TrackPopup(const std::vector<MenuItemView>& items,

@@ -17,13 +17,13 @@
 #include "win32/MainWindow.h"
 #include "win32/Pictures.h"
 #include "win32/PopupMenus.h"
-#include "win32/WindowClass.h"
+#include "win32/ToolbarKeys.h"
 
 namespace nimbrel::win32 {
 
 class BarViewFactory;
 
-class CommandBarView final : public ICommandBarView, private IChildListener {
+class CommandBarView final : public ICommandBarView, private IChildListener, private IKeyedBar {
 public:
     static constexpr const wchar_t* kToolbarName = L"Nimbrel";
 
@@ -55,25 +55,21 @@ private:
     void OnParentDpiChanged() override;
     void OnParentColoursChanged() override;
 
-    LRESULT OnToolbarMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    // True when the key was the bar's.
-    bool OnToolbarKey(WPARAM key);
+    std::size_t ButtonCount() const override { return buttons_.size(); }
+    bool Pressable(std::size_t position) const override;
+    bool DropDown(std::size_t position) const override { return buttons_[position].dropDown; }
+    int DockSide() const override { return dockSide_; }
+    void Press(std::size_t position) override;
 
     bool Vertical() const { return dockSide_ == 1 || dockSide_ == 2; }
-    BarLook Drawn() const { return DrawnLook(LookOfStyle(style_), highContrast_); }
     int Dpi() const { return window_.DisplayDpi().y; }
     Pictures* Images() const;
     void Rebuild();
-    void ApplyLook();
     void LookChanged();
     void CreateToolbar();
     void FillToolbar();
-    void MeasureArrow();
     void Layout();
     RECT BandRect() const;
-    bool Pressable(std::size_t position) const;
-    void MoveHot(int step);
-    void Press(std::size_t position);
     void OpenDropDown(std::size_t position, const RECT& button);
     void SetTipsActive(bool active) const;
     std::optional<std::size_t> ButtonOfCommand(int command) const;
@@ -87,17 +83,14 @@ private:
     int dockSide_ = 0;
     float heightTwips_ = 0;
     float widthTwips_ = 0;
-    std::int32_t style_ = 0;
-    bool highContrast_ = false;
-    LookColours colours_;
+    ToolbarLook look_;
     std::shared_ptr<Pictures> images_[2];
     std::vector<ToolButtonView> buttons_;
     std::vector<std::wstring> names_;
     UniqueFont font_;
     UniqueWindow toolbar_;
-    std::optional<Subclass<CommandBarView>> subclass_;
+    std::optional<ToolbarKeys> keys_;
     int pictureSize_ = 0;
-    int arrowWidth_ = 0;
     PopupMenus menus_;
     // While this bar's drop-down is open its toolbar must live on: a rebuild asked for then waits until it closes.
     bool dropDownOpen_ = false;

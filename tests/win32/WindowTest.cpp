@@ -699,6 +699,22 @@ TEST_F(BarViewTest, StyleNumbersGiveTheirLooks) {
     EXPECT_EQ(::SendMessageW(Toolbar(view), TB_BUTTONCOUNT, 0, 0), 4);  // rebuilt with its buttons
 }
 
+TEST(ToolbarLookTest, TellsWhetherTheDrawnLookChanged) {
+    ToolbarLook look;  // style 0: Classic
+    EXPECT_FALSE(look.SetStyle(0));
+    EXPECT_TRUE(look.SetStyle(3));
+    EXPECT_FALSE(look.SetStyle(3));
+    EXPECT_TRUE(look.SetStyle(1));
+    EXPECT_FALSE(look.SetStyle(7)) << "any other number is Flat too";
+    // High contrast draws the colourful looks as Flat, and leaves Classic alone.
+    EXPECT_FALSE(look.SetHighContrast(true));
+    EXPECT_FALSE(look.SetStyle(2));
+    EXPECT_TRUE(look.SetHighContrast(false));
+    EXPECT_TRUE(look.SetHighContrast(true));
+    EXPECT_TRUE(look.SetStyle(0));
+    EXPECT_FALSE(look.SetHighContrast(false));
+}
+
 TEST_F(BarViewTest, EmptyPopupReturnsNothing) {
     CommandBarView view(window, factory, events, 200);
     EXPECT_FALSE(view.TrackPopup({}, PopupAnchor{}).has_value());
