@@ -6,7 +6,6 @@
 #include "win32/Dpi.h"
 #include "win32/Strings.h"
 #include "win32/Units.h"
-#include "win32/WineQuirks.h"
 #include "win32/resource.h"
 
 namespace nimbrel::win32 {
@@ -49,11 +48,8 @@ UniqueFont CreateBarFont(int dpi) {
     return UniqueFont(::CreateFontIndirectW(&message));
 }
 
-CommandBarView::CommandBarView(MainWindow& window,
-                               BarViewFactory& factory,
-                               ICommandBarViewEvents& events,
-                               int controlId)
-    : window_(window), factory_(factory), events_(events), controlId_(controlId), menus_(window) {
+CommandBarView::CommandBarView(MainWindow& window, MenuLoop& menuLoop, ICommandBarViewEvents& events, int controlId)
+    : window_(window), menuLoop_(menuLoop), events_(events), controlId_(controlId), menus_(window, menuLoop) {
     window_.AddChild(*this);
 }
 
@@ -137,11 +133,7 @@ void CommandBarView::ShowButtons(const std::vector<ToolButtonView>& buttons) {
 }
 
 Pictures* CommandBarView::Images() const {
-    for (const auto& images : images_) {
-        if (images)
-            return images.get();
-    }
-    return factory_.ProgramImages().get();
+    return images_[0] ? images_[0].get() : images_[1].get();
 }
 
 void CommandBarView::Rebuild() {
@@ -296,10 +288,20 @@ void CommandBarView::OnParentSize(int, int) {
 }
 
 void CommandBarView::OnParentDpiChanged() {
-    if (dropDownOpen_)
-        rebuildWaiting_ = true;
-    else if (toolbar_)
+    if (!toolbar_)
+        return;
+    if (!menuLoop_.Open()) {
         Rebuild();
+        return;
+    }
+    // The toolbar outlives its own drop-down, whose notification or key message is still running when the menu
+    // closes: the rebuild waits for that, and then for the queue.
+    menuLoop_.WhenClosed([this, &window = window_, alive = std::weak_ptr<int>(alive_)] {
+        window.Post([this, alive] {
+            if (!alive.expired() && toolbar_)
+                Rebuild();
+        });
+    });
 }
 
 void CommandBarView::OnParentColoursChanged() {
@@ -334,53 +336,22 @@ PopupAnchor CommandBarView::AnchorOf(const RECT& buttonInToolbar) const {
     return anchor;
 }
 
-void CommandBarView::SetTipsActive(bool active) const {
-    HWND tips = reinterpret_cast<HWND>(::SendMessageW(toolbar_.get(), TB_GETTOOLTIPS, 0, 0));
-    if (tips == nullptr)
-        return;
-    ::SendMessageW(tips, TTM_ACTIVATE, active ? TRUE : FALSE, 0);
-    if (!active && TipTimerOutlivesDeactivation()) {
-        MSG away{};
-        away.hwnd = toolbar_.get();
-        away.message = WM_MOUSEMOVE;
-        away.lParam = MAKELPARAM(-1, -1);
-        ::SendMessageW(tips, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&away));
-    }
-}
-
-void CommandBarView::OpenDropDown(std::size_t position, const RECT& button) {
-    // A tip that the pointer armed just before the click would otherwise appear over the menu.
-    SetTipsActive(false);
+void CommandBarView::OpenDropDown(std::size_t position, bool pressButton) {
+    const int command = kFirstCommand + static_cast<int>(position);
+    RECT button{};
+    ::SendMessageW(toolbar_.get(), TB_GETRECT, static_cast<WPARAM>(command), reinterpret_cast<LPARAM>(&button));
     const std::string key = buttons_[position].key;
-    dropDownOpen_ = true;
+    const DropDownScope dropDown(menuLoop_, toolbar_.get(), pressButton ? std::optional(command) : std::nullopt);
     events_.OnDropDownPressed(key, AnchorOf(button));
-    dropDownOpen_ = false;
-    SetTipsActive(true);
-    if (rebuildWaiting_) {
-        // Still inside the toolbar's own notification or key message: the rebuild runs once that has returned.
-        rebuildWaiting_ = false;
-        window_.Post([this, alive = std::weak_ptr<int>(alive_)] {
-            if (!alive.expired() && toolbar_)
-                Rebuild();
-        });
-    }
 }
 
 void CommandBarView::Press(std::size_t position) {
     if (!Pressable(position))
         return;
-    if (!buttons_[position].dropDown) {
+    if (buttons_[position].dropDown)
+        OpenDropDown(position, true);
+    else
         events_.OnButtonPressed(buttons_[position].key);
-        return;
-    }
-    const int command = kFirstCommand + static_cast<int>(position);
-    RECT rc{};
-    ::SendMessageW(toolbar_.get(), TB_GETRECT, static_cast<WPARAM>(command), reinterpret_cast<LPARAM>(&rc));
-    // Pressed while its menu is open, as a click shows it.
-    ::SendMessageW(toolbar_.get(), TB_PRESSBUTTON, static_cast<WPARAM>(command), TRUE);
-    OpenDropDown(position, rc);
-    if (toolbar_)
-        ::SendMessageW(toolbar_.get(), TB_PRESSBUTTON, static_cast<WPARAM>(command), FALSE);
 }
 
 bool CommandBarView::OnParentCommand(int id, HWND control) {
@@ -398,7 +369,7 @@ std::optional<LRESULT> CommandBarView::OnParentNotify(NMHDR& header) {
         case TBN_DROPDOWN: {
             auto& notice = reinterpret_cast<NMTOOLBARW&>(header);
             if (const auto index = ButtonOfCommand(notice.iItem))
-                OpenDropDown(*index, notice.rcButton);
+                OpenDropDown(*index, false);
             return TBDDRET_DEFAULT;
         }
         case NM_CUSTOMDRAW:
@@ -422,13 +393,11 @@ std::optional<std::size_t> CommandBarView::TrackPopup(const std::vector<MenuItem
 }
 
 std::unique_ptr<ICommandBarView> BarViewFactory::CreateBarView(ICommandBarViewEvents& events) {
-    return std::make_unique<CommandBarView>(window_, *this, events, nextControlId_++);
+    return std::make_unique<CommandBarView>(window_, menuLoop_, events, nextControlId_++);
 }
 
 std::shared_ptr<IImageList> BarViewFactory::LoadImageList() {
-    auto images = std::make_shared<Pictures>(resources_);
-    programImages_ = images;
-    return images;
+    return std::make_shared<Pictures>(resources_);
 }
 
 }  // namespace nimbrel::win32

@@ -15,19 +15,18 @@
 #include "win32/BarLooks.h"
 #include "win32/Handles.h"
 #include "win32/MainWindow.h"
+#include "win32/MenuLoop.h"
 #include "win32/Pictures.h"
 #include "win32/PopupMenus.h"
 #include "win32/ToolbarKeys.h"
 
 namespace nimbrel::win32 {
 
-class BarViewFactory;
-
 class CommandBarView final : public ICommandBarView, private IChildListener, private IKeyedBar {
 public:
     static constexpr const wchar_t* kToolbarName = L"Nimbrel";
 
-    CommandBarView(MainWindow& window, BarViewFactory& factory, ICommandBarViewEvents& events, int controlId);
+    CommandBarView(MainWindow& window, MenuLoop& menuLoop, ICommandBarViewEvents& events, int controlId);
     CommandBarView(const CommandBarView&) = delete;
     CommandBarView& operator=(const CommandBarView&) = delete;
     ~CommandBarView() override;
@@ -70,13 +69,13 @@ private:
     void FillToolbar();
     void Layout();
     RECT BandRect() const;
-    void OpenDropDown(std::size_t position, const RECT& button);
-    void SetTipsActive(bool active) const;
+    // pressButton: pressed by the view while the menu is open; a click shows the toolbar's own press.
+    void OpenDropDown(std::size_t position, bool pressButton);
     std::optional<std::size_t> ButtonOfCommand(int command) const;
     PopupAnchor AnchorOf(const RECT& buttonInToolbar) const;
 
     MainWindow& window_;
-    BarViewFactory& factory_;
+    MenuLoop& menuLoop_;
     ICommandBarViewEvents& events_;
     int controlId_;
     int alignment_ = 0;
@@ -92,28 +91,23 @@ private:
     std::optional<ToolbarKeys> keys_;
     int pictureSize_ = 0;
     PopupMenus menus_;
-    // While this bar's drop-down is open its toolbar must live on: a rebuild asked for then waits until it closes.
-    bool dropDownOpen_ = false;
-    bool rebuildWaiting_ = false;
     // Lets a posted rebuild find out whether the view still exists.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 class BarViewFactory final : public IBarViewFactory {
 public:
-    BarViewFactory(MainWindow& window, HINSTANCE resources) : window_(window), resources_(resources) {}
+    BarViewFactory(MainWindow& window, MenuLoop& menuLoop, HINSTANCE resources)
+        : window_(window), menuLoop_(menuLoop), resources_(resources) {}
 
     std::unique_ptr<ICommandBarView> CreateBarView(ICommandBarViewEvents& events) override;
     std::shared_ptr<IImageList> LoadImageList() override;
 
-    // The pictures of the program, for an instance that was given none (the drop-down instance).
-    std::shared_ptr<Pictures> ProgramImages() const { return programImages_.lock(); }
-
 private:
     MainWindow& window_;
+    MenuLoop& menuLoop_;
     HINSTANCE resources_;
     int nextControlId_ = 100;
-    std::weak_ptr<Pictures> programImages_;
 };
 
 // The font of the bar and its tips: Tahoma 8.25 pt regular at dpi, or the system's message font where Tahoma

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "win32/MainWindow.h"
+#include "win32/MenuLoop.h"
 #include "win32/Strings.h"
 #include "win32/Units.h"
 
@@ -82,7 +83,7 @@ bool Pointer::GetCursorPos(std::int32_t& x, std::int32_t& y) {
 
 void MessagePump::DoEvents() {
     MSG msg{};
-    if (window_.MenuOpen()) {
+    if (menus_.Open()) {
         // A popup menu's own loop is waiting for the user's click: take only timer ticks, repaints and posted
         // messages, and leave the mouse and the keyboard to the menu.
         constexpr UINT kQueues = PM_QS_POSTMESSAGE | PM_QS_PAINT | PM_QS_SENDMESSAGE;

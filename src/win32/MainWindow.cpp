@@ -85,12 +85,6 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_THEMECHANGED:
             OnColoursChanged();
             break;
-        case WM_ENTERMENULOOP:
-            OnEnterMenuLoop();
-            return 0;
-        case WM_EXITMENULOOP:
-            OnExitMenuLoop();
-            return 0;
         case WM_CLOSE:
             OnClose();
             return 0;
@@ -196,14 +190,6 @@ bool MainWindow::OnEraseBackground(HDC dc) {
 void MainWindow::OnTimer(UINT_PTR id) {
     if (timerSink_ != nullptr)
         timerSink_->OnTimer(id);
-}
-
-void MainWindow::OnEnterMenuLoop() {
-    inMenuLoop_ = true;
-}
-
-void MainWindow::OnExitMenuLoop() {
-    inMenuLoop_ = false;
 }
 
 void MainWindow::OnClose() {

@@ -71,20 +71,6 @@ public:
     // Runs task from the message queue, after the message being handled now.
     void Post(std::function<void()> task);
 
-    // True while a popup menu runs its own modal loop on this window.
-    bool MenuOpen() const { return menuDepth_ > 0 || inMenuLoop_; }
-    // Marks a popup menu as open for as long as it lives.
-    class MenuScope {
-    public:
-        explicit MenuScope(MainWindow& window) : window_(window) { ++window_.menuDepth_; }
-        MenuScope(const MenuScope&) = delete;
-        MenuScope& operator=(const MenuScope&) = delete;
-        ~MenuScope() { --window_.menuDepth_; }
-
-    private:
-        MainWindow& window_;
-    };
-
     float Left() const override;
     float Top() const override;
     float Width() const override;
@@ -116,8 +102,6 @@ private:
     void OnColoursChanged();
     void OnPosted();
     void OnTimer(UINT_PTR id);
-    void OnEnterMenuLoop();
-    void OnExitMenuLoop();
     void OnClose();
     bool OnQueryEndSession();
     void OnEndSession(bool ending);
@@ -131,8 +115,6 @@ private:
 
     HINSTANCE instance_;
     bool keyPreview_ = false;
-    int menuDepth_ = 0;
-    bool inMenuLoop_ = false;
     std::function<Dpi()> primaryDpi_;
     Dpi dpi_;
     std::vector<IChildListener*> children_;

@@ -6,6 +6,7 @@
 #include "win32/Dpi.h"
 #include "win32/Handles.h"
 #include "win32/MainWindow.h"
+#include "win32/MenuLoop.h"
 #include "win32/Pictures.h"
 #include "win32/Strings.h"
 #include "win32/WineQuirks.h"
@@ -48,6 +49,12 @@ LRESULT PopupMenus::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DRAWITEM:
             if (OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)))
                 return TRUE;
+            break;
+        case WM_ENTERMENULOOP:
+            loop_.OnEnter();
+            break;
+        case WM_EXITMENULOOP:
+            loop_.OnExit();
             break;
         default:
             break;
@@ -103,7 +110,7 @@ std::optional<std::size_t> PopupMenus::Track(const std::vector<MenuItemView>& it
     trackedSize_ = size;
     BOOL chosen = FALSE;
     {
-        MainWindow::MenuScope open(window_);
+        const MenuLoop::Scope open(loop_);
         chosen = ::TrackPopupMenuEx(menu.get(), flags, x, y, owner, &params);
     }
     tracked_ = nullptr;

@@ -14,11 +14,12 @@
 namespace nimbrel::win32 {
 
 class MainWindow;
+class MenuLoop;
 class Pictures;
 
 class PopupMenus : private WindowProc<PopupMenus> {
 public:
-    explicit PopupMenus(MainWindow& window) : window_(window) {}
+    PopupMenus(MainWindow& window, MenuLoop& loop) : window_(window), loop_(loop) {}
 
     // Shows items beside anchor, with pictures at the small-icon size of the main window's display, and waits
     // for the choice; the chosen entry's index, or nothing when the menu was dismissed.
@@ -34,6 +35,7 @@ private:
     bool OnDrawItem(const DRAWITEMSTRUCT& item) const;
 
     MainWindow& window_;
+    MenuLoop& loop_;
     // The menu on screen and how its pictures are drawn, while Track waits.
     HMENU tracked_ = nullptr;
     Pictures* trackedPictures_ = nullptr;

@@ -8,6 +8,7 @@
 #include "win32/Desktop.h"
 #include "win32/Files.h"
 #include "win32/MainWindow.h"
+#include "win32/MenuLoop.h"
 #include "win32/Shell.h"
 #include "win32/Timers.h"
 
@@ -19,9 +20,9 @@ public:
         : window_(instance),
           screen_(window_),
           timers_(window_),
-          pump_(window_),
+          pump_(window_, menuLoop_),
           shell_(window_.Handle()),
-          barViews_(window_, instance),
+          barViews_(window_, menuLoop_, instance),
           platform_{window_, screen_, timers_, pointer_, pump_, messageBox_, files_, shell_, process_, barViews_} {}
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
@@ -31,6 +32,7 @@ public:
     Platform& Services() { return platform_; }
 
 private:
+    MenuLoop menuLoop_;
     MainWindow window_;
     Screen screen_;
     TimerFactory timers_;
