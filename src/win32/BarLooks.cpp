@@ -3,6 +3,7 @@
 #include <uxtheme.h>
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 
 #include "win32/Dpi.h"
@@ -45,13 +46,12 @@ const Look& LookOf(BarLook look) {
 }
 
 TRIVERTEX Vertex(LONG x, LONG y, COLORREF colour) {
-    TRIVERTEX vertex{};
-    vertex.x = x;
-    vertex.y = y;
-    vertex.Red = static_cast<COLOR16>(GetRValue(colour) << 8);
-    vertex.Green = static_cast<COLOR16>(GetGValue(colour) << 8);
-    vertex.Blue = static_cast<COLOR16>(GetBValue(colour) << 8);
-    return vertex;
+    return {x,
+            y,
+            static_cast<COLOR16>(GetRValue(colour) << 8),
+            static_cast<COLOR16>(GetGValue(colour) << 8),
+            static_cast<COLOR16>(GetBValue(colour) << 8),
+            0};
 }
 
 void FillWithDcBrush(HDC dc, const RECT& rc, COLORREF colour) {
@@ -96,16 +96,8 @@ LRESULT ClassicEdges(NMTBCUSTOMDRAW& draw) {
 }  // namespace
 
 BarLook LookOfStyle(std::int32_t style) {
-    switch (style) {
-        case 0:
-            return BarLook::Classic;
-        case 2:
-            return BarLook::Gradient;
-        case 3:
-            return BarLook::Dark;
-        default:
-            return BarLook::Flat;
-    }
+    return style >= 0 && style < static_cast<std::int32_t>(std::size(kLooks)) ? static_cast<BarLook>(style)
+                                                                              : BarLook::Flat;
 }
 
 BarLook DrawnLook(BarLook look, bool highContrast) {

@@ -16,6 +16,7 @@
 
 namespace nimbrel::win32 {
 
+// In the order of the style numbers.
 enum class BarLook { Classic, Flat, Gradient, Dark };
 BarLook LookOfStyle(std::int32_t style);
 

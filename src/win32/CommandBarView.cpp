@@ -83,22 +83,14 @@ void CommandBarView::SetWidth(float twips) {
 }
 
 // The size kept is whole pixels; a docked bar is as long as the window's inner side it is stretched over.
-float CommandBarView::Height() const {
-    if ((alignment_ == 3 || alignment_ == 4) && window_.Handle() != nullptr) {
+float CommandBarView::Kept(float twips, bool horizontal, bool stretched) const {
+    const int dpi = horizontal ? window_.DisplayDpi().x : window_.DisplayDpi().y;
+    if (stretched && window_.Handle() != nullptr) {
         RECT client{};
         ::GetClientRect(window_.Handle(), &client);
-        return PixelsToTwips(client.bottom, window_.DisplayDpi().y);
+        return PixelsToTwips(horizontal ? client.right : client.bottom, dpi);
     }
-    return PixelsToTwips(std::max(0, TwipsToPixels(heightTwips_, window_.DisplayDpi().y)), window_.DisplayDpi().y);
-}
-
-float CommandBarView::Width() const {
-    if ((alignment_ == 1 || alignment_ == 2) && window_.Handle() != nullptr) {
-        RECT client{};
-        ::GetClientRect(window_.Handle(), &client);
-        return PixelsToTwips(client.right, window_.DisplayDpi().x);
-    }
-    return PixelsToTwips(std::max(0, TwipsToPixels(widthTwips_, window_.DisplayDpi().x)), window_.DisplayDpi().x);
+    return PixelsToTwips(std::max(0, TwipsToPixels(twips, dpi)), dpi);
 }
 
 void CommandBarView::SetImageList(int slot, std::shared_ptr<IImageList> images) {
@@ -327,13 +319,7 @@ std::optional<std::size_t> CommandBarView::ButtonOfCommand(int command) const {
 PopupAnchor CommandBarView::AnchorOf(const RECT& buttonInToolbar) const {
     POINT corners[2] = {{buttonInToolbar.left, buttonInToolbar.top}, {buttonInToolbar.right, buttonInToolbar.bottom}};
     ::MapWindowPoints(toolbar_.get(), HWND_DESKTOP, corners, 2);
-    PopupAnchor anchor;
-    anchor.left = corners[0].x;
-    anchor.top = corners[0].y;
-    anchor.right = corners[1].x;
-    anchor.bottom = corners[1].y;
-    anchor.dockSide = dockSide_;
-    return anchor;
+    return {corners[0].x, corners[0].y, corners[1].x, corners[1].y, dockSide_};
 }
 
 void CommandBarView::OpenDropDown(std::size_t position, bool pressButton) {

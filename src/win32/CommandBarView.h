@@ -35,8 +35,8 @@ public:
     void SetDockSide(int side) override;
     void SetHeight(float twips) override;
     void SetWidth(float twips) override;
-    float Height() const override;
-    float Width() const override;
+    float Height() const override { return Kept(heightTwips_, false, alignment_ == 3 || alignment_ == 4); }
+    float Width() const override { return Kept(widthTwips_, true, alignment_ == 1 || alignment_ == 2); }
     void SetImageList(int slot, std::shared_ptr<IImageList> images) override;
     void SetStyle(std::int32_t style) override;
     void ShowButtons(const std::vector<ToolButtonView>& buttons) override;
@@ -61,6 +61,7 @@ private:
     void Press(std::size_t position) override;
 
     bool Vertical() const { return dockSide_ == 1 || dockSide_ == 2; }
+    float Kept(float twips, bool horizontal, bool stretched) const;
     int Dpi() const { return window_.DisplayDpi().y; }
     Pictures* Images() const;
     void Rebuild();
@@ -69,7 +70,7 @@ private:
     void FillToolbar();
     void Layout();
     RECT BandRect() const;
-    // pressButton: pressed by the view while the menu is open; a click shows the toolbar's own press.
+    // pressButton: the keys press the button themselves; a click leaves it as the toolbar draws it.
     void OpenDropDown(std::size_t position, bool pressButton);
     std::optional<std::size_t> ButtonOfCommand(int command) const;
     PopupAnchor AnchorOf(const RECT& buttonInToolbar) const;

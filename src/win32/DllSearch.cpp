@@ -9,15 +9,11 @@
 namespace nimbrel::win32 {
 namespace {
 
-bool LoadFromSystemFolder(const wchar_t* name) {
-    return SystemLibrary(name) != nullptr;
-}
-
 template <std::size_t N>
 bool LoadAllFromSystemFolder(const wchar_t* const (&names)[N]) {
     bool all = true;
     for (const wchar_t* name : names)
-        all = LoadFromSystemFolder(name) && all;
+        all = SystemLibrary(name) != nullptr && all;
     return all;
 }
 

@@ -22,11 +22,14 @@ MainWindow::MainWindow(HINSTANCE instance, std::function<Dpi()> primaryDpi)
       primaryDpi_(std::move(primaryDpi)),
       recallMessage_(::RegisterWindowMessageW(kRecallMessage)),
       exitMessage_(::RegisterWindowMessageW(kExitMessage)) {
+    if (!Register(instance, kClassName, CS_HREDRAW | CS_VREDRAW,
+                  reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)),
+                  ::LoadIconW(instance, MAKEINTRESOURCEW(1))))
+        return;
     // The core sizes and places the window before it shows it; until then it stays hidden.
-    const WindowClassInfo windowClass{kClassName, CS_HREDRAW | CS_VREDRAW,
-                                      reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)),
-                                      ::LoadIconW(instance, MAKEINTRESOURCEW(1))};
-    if (Create(instance, windowClass, kTitle, kWindowStyle, kWindowExStyle, {300, 30}))
+    ::CreateWindowExW(kWindowExStyle, kClassName, kTitle, kWindowStyle, 0, 0, 300, 30, nullptr, nullptr, instance,
+                      this);
+    if (Handle() != nullptr)
         dpi_ = primaryDpi_();
 }
 

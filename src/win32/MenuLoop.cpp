@@ -21,11 +21,6 @@ void SetTipsActive(HWND toolbar, bool active) {
     }
 }
 
-void SetPressed(HWND toolbar, std::optional<int> command, bool pressed) {
-    if (command)
-        ::SendMessageW(toolbar, TB_PRESSBUTTON, static_cast<WPARAM>(*command), pressed ? TRUE : FALSE);
-}
-
 }  // namespace
 
 void MenuLoop::WhenClosed(std::function<void()> task) {
@@ -50,14 +45,16 @@ void MenuLoop::RunWaiting() {
 
 DropDownScope::DropDownScope(MenuLoop& loop, HWND toolbar, std::optional<int> pressed)
     : open_(loop), toolbar_(toolbar), pressed_(pressed) {
-    SetPressed(toolbar_, pressed_, true);
+    if (pressed_)
+        ::SendMessageW(toolbar_, TB_PRESSBUTTON, static_cast<WPARAM>(*pressed_), TRUE);
     // A tip that the pointer armed just before the click would otherwise appear over the menu.
     SetTipsActive(toolbar_, false);
 }
 
 DropDownScope::~DropDownScope() {
     SetTipsActive(toolbar_, true);
-    SetPressed(toolbar_, pressed_, false);
+    if (pressed_)
+        ::SendMessageW(toolbar_, TB_PRESSBUTTON, static_cast<WPARAM>(*pressed_), FALSE);
 }
 
 }  // namespace nimbrel::win32

@@ -12,10 +12,6 @@ namespace nimbrel::win32 {
 
 class MenuLoop {
 public:
-    MenuLoop() = default;
-    MenuLoop(const MenuLoop&) = delete;
-    MenuLoop& operator=(const MenuLoop&) = delete;
-
     bool Open() const { return depth_ > 0 || entered_; }
     // Runs task once no menu is open: at once, or when the last one closes.
     void WhenClosed(std::function<void()> task);

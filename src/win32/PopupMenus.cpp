@@ -41,30 +41,22 @@ UINT TrackFlags(const PopupAnchor& anchor, int& x, int& y) {
 }  // namespace
 
 LRESULT PopupMenus::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_MEASUREITEM:
-            if (OnMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)))
-                return TRUE;
-            break;
-        case WM_DRAWITEM:
-            if (OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)))
-                return TRUE;
-            break;
-        case WM_ENTERMENULOOP:
-            loop_.OnEnter();
-            break;
-        case WM_EXITMENULOOP:
-            loop_.OnExit();
-            break;
-        default:
-            break;
-    }
+    if (message == WM_MEASUREITEM && OnMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)))
+        return TRUE;
+    if (message == WM_DRAWITEM && OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)))
+        return TRUE;
+    if (message == WM_ENTERMENULOOP)
+        loop_.OnEnter();
+    else if (message == WM_EXITMENULOOP)
+        loop_.OnExit();
     return Default(message, wParam, lParam);
 }
 
 HWND PopupMenus::Owner() {
-    if (Handle() == nullptr)
-        Create(window_.Instance(), {kOwnerClass}, L"", WS_POPUP, WS_EX_TOOLWINDOW, {});
+    if (Handle() == nullptr && Register(window_.Instance(), kOwnerClass)) {
+        ::CreateWindowExW(WS_EX_TOOLWINDOW, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                          window_.Instance(), this);
+    }
     return Handle() != nullptr ? Handle() : window_.Handle();
 }
 

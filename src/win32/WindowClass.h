@@ -1,50 +1,20 @@
-// What every window of the program stands on: its class registered once per process, the object behind it found
-// from WM_NCCREATE on, and one exception barrier between the system's message dispatch and the program.
+// What every window of the program stands on: its object known from WM_NCCREATE on, and one exception barrier
+// between the system's message dispatch and the program.
 #pragma once
 
 #include <windows.h>
 
 #include <commctrl.h>
 
-#include <exception>
 #include <utility>
 
 namespace nimbrel::win32 {
 
-// Registers the class unless it already is; false when it cannot be registered.
-bool RegisterWindowClass(HINSTANCE instance,
-                         const wchar_t* name,
-                         WNDPROC procedure,
-                         UINT style = 0,
-                         HBRUSH background = nullptr,
-                         HICON icon = nullptr);
+// For the catch (...) of a window procedure, where every exception stops: a debug build tells the debugger what.
+void ReportCaught() noexcept;
 
-// What a debug build tells the debugger of an exception stopped at the barrier; what is null for an unknown one.
-void ReportCaught(const char* what) noexcept;
-
-// Runs handler; nothing it throws may unwind through the system's message dispatch. False when it threw.
-template <typename Handler>
-bool Guarded(Handler&& handler) noexcept {
-    try {
-        handler();
-        return true;
-    } catch (const std::exception& caught) {
-        ReportCaught(caught.what());
-    } catch (...) {
-        ReportCaught(nullptr);
-    }
-    return false;
-}
-
-struct WindowClassInfo {
-    const wchar_t* name;
-    UINT style = 0;
-    HBRUSH background = nullptr;
-    HICON icon = nullptr;
-};
-
-// The base of each window class of the program, which owns its window: Derived::HandleMessage receives every
-// message from WM_NCCREATE to WM_NCDESTROY and leaves to Default what it does not handle.
+// The base of each window class of the program, which owns its window. Derived registers its class with Register,
+// passes itself to CreateWindowEx, and its HandleMessage receives every message until WM_NCDESTROY.
 template <typename Derived>
 class WindowProc {
 public:
@@ -63,19 +33,15 @@ protected:
         }
     }
 
-    // Registers the class and creates this object's window of it, hidden and without a parent.
-    bool Create(HINSTANCE instance,
-                const WindowClassInfo& windowClass,
-                const wchar_t* title,
-                DWORD style,
-                DWORD extendedStyle,
-                SIZE size) {
-        if (!RegisterWindowClass(instance, windowClass.name, &Procedure, windowClass.style, windowClass.background,
-                                 windowClass.icon))
-            return false;
-        ::CreateWindowExW(extendedStyle, windowClass.name, title, style, 0, 0, size.cx, size.cy, nullptr, nullptr,
-                          instance, static_cast<Derived*>(this));
-        return hwnd_ != nullptr;
+    // False when the class is not registered and cannot be.
+    static bool Register(HINSTANCE instance,
+                         const wchar_t* name,
+                         UINT style = 0,
+                         HBRUSH background = nullptr,
+                         HICON icon = nullptr) {
+        WNDCLASSEXW wc{sizeof(wc), style,   &Procedure, 0,      0, instance, icon, ::LoadCursorW(nullptr, IDC_ARROW),
+                       background, nullptr, name,       nullptr};
+        return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
     }
 
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) const {
@@ -84,24 +50,23 @@ protected:
 
 private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        Derived* self = nullptr;
         if (message == WM_NCCREATE) {
-            self = static_cast<Derived*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
-            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-            self->hwnd_ = hwnd;
-        } else {
-            self = reinterpret_cast<Derived*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+            auto* created = static_cast<Derived*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+            static_cast<WindowProc*>(created)->hwnd_ = hwnd;
         }
-        if (self == nullptr)
-            return ::DefWindowProcW(hwnd, message, wParam, lParam);
-        LRESULT result = 0;
-        if (!Guarded([&] { result = self->HandleMessage(message, wParam, lParam); }))
-            result = ::DefWindowProcW(hwnd, message, wParam, lParam);
-        if (message == WM_NCDESTROY) {
+        auto* self = reinterpret_cast<Derived*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (self != nullptr && message == WM_NCDESTROY) {
             ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-            self->hwnd_ = nullptr;
+            static_cast<WindowProc*>(self)->hwnd_ = nullptr;
+        } else if (self != nullptr) {
+            try {
+                return self->HandleMessage(message, wParam, lParam);
+            } catch (...) {
+                ReportCaught();
+            }
         }
-        return result;
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
     }
 
     HWND hwnd_ = nullptr;
@@ -115,7 +80,7 @@ public:
     using Handler = LRESULT (Owner::*)(UINT message, WPARAM wParam, LPARAM lParam);
 
     Subclass(HWND hwnd, Owner& owner, Handler handler) : hwnd_(hwnd), owner_(owner), handler_(handler) {
-        if (hwnd_ != nullptr && !::SetWindowSubclass(hwnd_, &Procedure, Id(), reinterpret_cast<DWORD_PTR>(this)))
+        if (!::SetWindowSubclass(hwnd_, &Procedure, Id(), reinterpret_cast<DWORD_PTR>(this)))
             hwnd_ = nullptr;
     }
     Subclass(const Subclass&) = delete;
@@ -139,11 +104,13 @@ private:
         if (message == WM_NCDESTROY) {
             ::RemoveWindowSubclass(hwnd, &Procedure, id);
             self->hwnd_ = nullptr;
-            return ::DefSubclassProc(hwnd, message, wParam, lParam);
+        } else {
+            try {
+                return (self->owner_.*self->handler_)(message, wParam, lParam);
+            } catch (...) {
+                ReportCaught();
+            }
         }
-        LRESULT result = 0;
-        if (Guarded([&] { result = (self->owner_.*self->handler_)(message, wParam, lParam); }))
-            return result;
         return ::DefSubclassProc(hwnd, message, wParam, lParam);
     }
 
