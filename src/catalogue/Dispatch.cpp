@@ -19,7 +19,8 @@ Command DecideBarButton(const std::string& key, const std::string& executableFol
         return {Kind::Applet, "wscui.cpl"};
     if (key == "OSMIRADE")
         return {Kind::Open, kAboutMeAddress};
-    if (key == "HELP")
+    // Without its folder the document's name alone would be "/nimbrel.pdf", the current drive's root.
+    if (key == "HELP" && !executableFolder.empty())
         return {Kind::Open, executableFolder + kHelpDocument};
     return {};
 }

@@ -1,27 +1,57 @@
 #include "win32/BarLooks.h"
 
+#include <uxtheme.h>
+
+#include <algorithm>
+#include <iterator>
+#include <optional>
+
 #include "win32/Dpi.h"
+#include "win32/WineQuirks.h"
 
 namespace nimbrel::win32 {
 namespace {
 
-constexpr COLORREF kGradientStart = RGB(252, 253, 255);
-constexpr COLORREF kGradientEnd = RGB(184, 204, 232);
-constexpr COLORREF kGradientHot = RGB(255, 226, 150);
-constexpr COLORREF kGradientFrame = RGB(222, 170, 70);
-constexpr COLORREF kDarkBand = RGB(40, 43, 50);
-constexpr COLORREF kDarkText = RGB(235, 237, 242);
-constexpr COLORREF kDarkHot = RGB(78, 92, 120);
-constexpr COLORREF kDarkFrame = RGB(120, 140, 175);
+// How a look draws; CLR_DEFAULT is the system's colour.
+struct Look {
+    bool flat = true;             // TBSTYLE_FLAT: lit under the pointer rather than raised
+    bool themed = true;           // drawn with the visual style
+    COLORREF band = CLR_NONE;     // CLR_NONE leaves the band to the window's face colour
+    COLORREF bandEnd = CLR_NONE;  // the gradient's far end; CLR_NONE for a plain band
+    COLORREF text = CLR_DEFAULT;
+    COLORREF hot = CLR_DEFAULT;
+    COLORREF hotFrame = CLR_NONE;
+    COLORREF arrow = CLR_DEFAULT;  // CLR_DEFAULT leaves the system's drop-down arrow alone
+};
+
+// In the order of BarLook. Classic is the system's raised buttons and Dark its own colours: a visual style would
+// draw neither.
+constexpr Look kLooks[] = {
+    {.flat = false, .themed = false},
+    {},
+    {.band = RGB(252, 253, 255),
+     .bandEnd = RGB(184, 204, 232),
+     .hot = RGB(255, 226, 150),
+     .hotFrame = RGB(222, 170, 70)},
+    {.themed = false,
+     .band = RGB(40, 43, 50),
+     .text = RGB(235, 237, 242),
+     .hot = RGB(78, 92, 120),
+     .hotFrame = RGB(120, 140, 175),
+     .arrow = RGB(235, 237, 242)},
+};
+
+const Look& LookOf(BarLook look) {
+    return kLooks[static_cast<int>(look)];
+}
 
 TRIVERTEX Vertex(LONG x, LONG y, COLORREF colour) {
-    TRIVERTEX vertex{};
-    vertex.x = x;
-    vertex.y = y;
-    vertex.Red = static_cast<COLOR16>(GetRValue(colour) << 8);
-    vertex.Green = static_cast<COLOR16>(GetGValue(colour) << 8);
-    vertex.Blue = static_cast<COLOR16>(GetBValue(colour) << 8);
-    return vertex;
+    return {x,
+            y,
+            static_cast<COLOR16>(GetRValue(colour) << 8),
+            static_cast<COLOR16>(GetGValue(colour) << 8),
+            static_cast<COLOR16>(GetBValue(colour) << 8),
+            0};
 }
 
 void FillWithDcBrush(HDC dc, const RECT& rc, COLORREF colour) {
@@ -32,14 +62,6 @@ void FillWithDcBrush(HDC dc, const RECT& rc, COLORREF colour) {
 void FrameWithDcBrush(HDC dc, const RECT& rc, COLORREF colour) {
     ::SetDCBrushColor(dc, colour);
     ::FrameRect(dc, &rc, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
-}
-
-bool IsWholeDropDown(HWND toolbar, DWORD_PTR command) {
-    TBBUTTONINFOW info{};
-    info.cbSize = sizeof(info);
-    info.dwMask = TBIF_STYLE;
-    return ::SendMessageW(toolbar, TB_GETBUTTONINFOW, command, reinterpret_cast<LPARAM>(&info)) >= 0 &&
-           (info.fsStyle & BTNS_WHOLEDROPDOWN) != 0;
 }
 
 // A downward triangle centred in area, sized for dpi.
@@ -53,76 +75,7 @@ void PaintArrow(HDC dc, const RECT& area, COLORREF colour, int dpi) {
     }
 }
 
-}  // namespace
-
-BarLook LookOfStyle(std::int32_t style) {
-    switch (style) {
-        case 0:
-            return BarLook::Classic;
-        case 2:
-            return BarLook::Gradient;
-        case 3:
-            return BarLook::Dark;
-        default:
-            return BarLook::Flat;
-    }
-}
-
-BarLook DrawnLook(BarLook look, bool highContrast) {
-    return highContrast && look != BarLook::Classic ? BarLook::Flat : look;
-}
-
-bool HighContrastOn() {
-    HIGHCONTRASTW contrast{};
-    contrast.cbSize = sizeof(contrast);
-    return ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
-           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
-}
-
-LookColours ColoursOf(BarLook drawn) {
-    LookColours colours;
-    switch (drawn) {
-        case BarLook::Gradient:
-            colours.paintsBand = true;
-            colours.gradient = true;
-            colours.band = kGradientStart;
-            colours.bandEnd = kGradientEnd;
-            colours.hot = kGradientHot;
-            colours.hotFrame = kGradientFrame;
-            break;
-        case BarLook::Dark:
-            colours.paintsBand = true;
-            colours.band = kDarkBand;
-            colours.bandEnd = kDarkBand;
-            colours.text = kDarkText;
-            colours.hot = kDarkHot;
-            colours.hotFrame = kDarkFrame;
-            colours.arrow = kDarkText;
-            break;
-        case BarLook::Classic:
-        case BarLook::Flat:
-            break;
-    }
-    return colours;
-}
-
-void PaintBand(HDC dc, const RECT& band, const LookColours& colours, bool vertical) {
-    if (!colours.paintsBand) {
-        ::FillRect(dc, &band, ::GetSysColorBrush(COLOR_BTNFACE));
-        return;
-    }
-    if (!colours.gradient) {
-        FillWithDcBrush(dc, band, colours.band);
-        return;
-    }
-    TRIVERTEX vertices[2] = {Vertex(band.left, band.top, colours.band),
-                             Vertex(band.right, band.bottom, colours.bandEnd)};
-    GRADIENT_RECT span{0, 1};
-    ::GdiGradientFill(dc, vertices, 2, &span, 1, vertical ? GRADIENT_FILL_RECT_H : GRADIENT_FILL_RECT_V);
-}
-
-namespace {
-
+// Classic's raised and sunken edges, drawn by hand where the toolbar keeps its visual style.
 LRESULT ClassicEdges(NMTBCUSTOMDRAW& draw) {
     switch (draw.nmcd.dwDrawStage) {
         case CDDS_PREPAINT:
@@ -142,12 +95,94 @@ LRESULT ClassicEdges(NMTBCUSTOMDRAW& draw) {
 
 }  // namespace
 
-LRESULT ToolbarCustomDraw(NMTBCUSTOMDRAW& draw, const ToolbarPaint& paint) {
-    if (paint.colours != nullptr && paint.colours->classicEdges)
+BarLook LookOfStyle(std::int32_t style) {
+    return style >= 0 && style < static_cast<std::int32_t>(std::size(kLooks)) ? static_cast<BarLook>(style)
+                                                                              : BarLook::Flat;
+}
+
+BarLook DrawnLook(BarLook look, bool highContrast) {
+    return highContrast && look != BarLook::Classic ? BarLook::Flat : look;
+}
+
+bool HighContrastOn() {
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof(contrast);
+    return ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+bool ToolbarLook::SetStyle(std::int32_t style) {
+    const BarLook before = Drawn();
+    style_ = style;
+    return Drawn() != before;
+}
+
+bool ToolbarLook::SetHighContrast(bool on) {
+    const BarLook before = Drawn();
+    highContrast_ = on;
+    return Drawn() != before;
+}
+
+void ToolbarLook::Apply(HWND toolbar) const {
+    const Look& look = LookOf(Drawn());
+    // The control follows a change of its window style (WM_STYLECHANGED).
+    const LONG_PTR style = ::GetWindowLongPtrW(toolbar, GWL_STYLE);
+    const LONG_PTR flat = look.flat ? TBSTYLE_FLAT : 0;
+    if ((style & TBSTYLE_FLAT) != flat)
+        ::SetWindowLongPtrW(toolbar, GWL_STYLE, (style & ~LONG_PTR{TBSTYLE_FLAT}) | flat);
+    if (look.themed)
+        ::SetWindowTheme(toolbar, nullptr, nullptr);
+    else
+        ::SetWindowTheme(toolbar, L" ", L" ");
+}
+
+void ToolbarLook::Measure(HWND toolbar, int dpi) {
+    // The control does not tell how wide it draws a drop-down arrow; a button with one is exactly that much wider
+    // than a plain one with a picture of the same size.
+    dpi_ = dpi;
+    arrowWidth_ = 0;
+    arrowed_.clear();
+    std::optional<LONG> plain;
+    std::optional<LONG> withArrow;
+    const auto count = static_cast<WPARAM>(::SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0));
+    for (WPARAM i = 0; i < count; ++i) {
+        TBBUTTON button{};
+        if (!::SendMessageW(toolbar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button)) ||
+            (button.fsStyle & BTNS_SEP) != 0)
+            continue;
+        const bool arrow = (button.fsStyle & BTNS_WHOLEDROPDOWN) != 0;
+        if (arrow)
+            arrowed_.push_back(static_cast<DWORD_PTR>(button.idCommand));
+        std::optional<LONG>& width = arrow ? withArrow : plain;
+        RECT rc{};
+        if (!width && (button.fsState & TBSTATE_HIDDEN) == 0 && (button.fsStyle & BTNS_SHOWTEXT) == 0 &&
+            ::SendMessageW(toolbar, TB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&rc)))
+            width = rc.right - rc.left;
+    }
+    if (plain && withArrow)
+        arrowWidth_ = std::max(0L, *withArrow - *plain);
+}
+
+bool ToolbarLook::PaintBand(HDC dc, const RECT& band, bool vertical) const {
+    const Look& look = LookOf(Drawn());
+    if (look.band == CLR_NONE)
+        return false;
+    if (look.bandEnd == CLR_NONE) {
+        FillWithDcBrush(dc, band, look.band);
+        return true;
+    }
+    TRIVERTEX vertices[2] = {Vertex(band.left, band.top, look.band), Vertex(band.right, band.bottom, look.bandEnd)};
+    GRADIENT_RECT span{0, 1};
+    ::GdiGradientFill(dc, vertices, 2, &span, 1, vertical ? GRADIENT_FILL_RECT_H : GRADIENT_FILL_RECT_V);
+    return true;
+}
+
+LRESULT ToolbarLook::CustomDraw(NMTBCUSTOMDRAW& draw) const {
+    const Look& look = LookOf(Drawn());
+    if (!look.flat && ToolbarKeepsItsVisualStyle())
         return ClassicEdges(draw);
-    if (paint.colours == nullptr || !paint.colours->paintsBand)
+    if (look.band == CLR_NONE)
         return CDRF_DODEFAULT;
-    const LookColours& colours = *paint.colours;
     // Pressed is how a category shows while its menu is open.
     const bool lit = (draw.nmcd.uItemState & (CDIS_HOT | CDIS_SELECTED | CDIS_CHECKED)) != 0;
     switch (draw.nmcd.dwDrawStage) {
@@ -156,23 +191,24 @@ LRESULT ToolbarCustomDraw(NMTBCUSTOMDRAW& draw, const ToolbarPaint& paint) {
         case CDDS_ITEMPREPAINT: {
             // The look draws the button's background itself, once; the system adds picture and arrow on top.
             if (lit) {
-                FillWithDcBrush(draw.nmcd.hdc, draw.nmcd.rc, colours.hot);
-                FrameWithDcBrush(draw.nmcd.hdc, draw.nmcd.rc, colours.hotFrame);
+                FillWithDcBrush(draw.nmcd.hdc, draw.nmcd.rc, look.hot);
+                FrameWithDcBrush(draw.nmcd.hdc, draw.nmcd.rc, look.hotFrame);
             }
-            if (colours.text != CLR_DEFAULT)
-                draw.clrText = colours.text;
+            if (look.text != CLR_DEFAULT)
+                draw.clrText = look.text;
             LRESULT result = TBCDRF_NOBACKGROUND | TBCDRF_NOEDGES | TBCDRF_NOOFFSET | TBCDRF_USECDCOLORS;
-            if (colours.arrow != CLR_DEFAULT)
+            if (look.arrow != CLR_DEFAULT)
                 result |= CDRF_NOTIFYPOSTPAINT;
             return result;
         }
         case CDDS_ITEMPOSTPAINT:
-            if (paint.arrowWidth > 0 && IsWholeDropDown(draw.nmcd.hdr.hwndFrom, draw.nmcd.dwItemSpec)) {
+            if (arrowWidth_ > 0 &&
+                std::find(arrowed_.begin(), arrowed_.end(), draw.nmcd.dwItemSpec) != arrowed_.end()) {
                 // The system draws its arrow in the system's text colour, black on this band: cover it.
                 const RECT& rc = draw.nmcd.rc;
-                const RECT area = {rc.right - paint.arrowWidth, rc.top + 1, rc.right - 1, rc.bottom - 1};
-                FillWithDcBrush(draw.nmcd.hdc, area, lit ? colours.hot : colours.band);
-                PaintArrow(draw.nmcd.hdc, area, colours.arrow, paint.dpi);
+                const RECT area = {rc.right - arrowWidth_, rc.top + 1, rc.right - 1, rc.bottom - 1};
+                FillWithDcBrush(draw.nmcd.hdc, area, lit ? look.hot : look.band);
+                PaintArrow(draw.nmcd.hdc, area, look.arrow, dpi_);
             }
             return CDRF_DODEFAULT;
         default:

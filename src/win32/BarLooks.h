@@ -1,4 +1,4 @@
-// The four looks of the style number, and the colours each draws with:
+// The four looks of the style number:
 //   0 Classic   the system's raised 3-D buttons on the face colour.
 //   1 Flat      flat buttons that light up under the pointer, on the face colour (the default look).
 //   2 Gradient  flat buttons over a light blue gradient running across the bar.
@@ -12,9 +12,11 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace nimbrel::win32 {
 
+// In the order of the style numbers.
 enum class BarLook { Classic, Flat, Gradient, Dark };
 BarLook LookOfStyle(std::int32_t style);
 
@@ -23,31 +25,32 @@ BarLook DrawnLook(BarLook look, bool highContrast);
 
 bool HighContrastOn();
 
-struct LookColours {
-    bool paintsBand = false;  // the band is drawn by the look, not by the window's face colour
-    bool gradient = false;
-    COLORREF band = CLR_DEFAULT;
-    COLORREF bandEnd = CLR_DEFAULT;
-    COLORREF text = CLR_DEFAULT;
-    COLORREF hot = CLR_DEFAULT;
-    COLORREF hotFrame = CLR_NONE;
-    COLORREF arrow = CLR_DEFAULT;  // CLR_DEFAULT leaves the system's drop-down arrow alone
-    // The raised and sunken edges of Classic, drawn through custom draw where a visual style cannot be removed.
-    bool classicEdges = false;
-};
-LookColours ColoursOf(BarLook drawn);
+// The look of one toolbar: everything that decides how its band and its buttons are painted.
+class ToolbarLook {
+public:
+    // Each returns whether the drawn look changed.
+    bool SetStyle(std::int32_t style);
+    bool SetHighContrast(bool on);
 
-// Fills band, the bar's whole band in the coordinates of dc, with the look's background; the gradient runs
-// across the bar (down a horizontal one, across a vertical one).
-void PaintBand(HDC dc, const RECT& band, const LookColours& colours, bool vertical);
+    // Gives toolbar the window style and the visual style of the drawn look.
+    void Apply(HWND toolbar) const;
+    // Reads from toolbar, filled and sized for dpi, which buttons carry the system's drop-down arrow and how wide
+    // it is drawn.
+    void Measure(HWND toolbar, int dpi);
+    // Fills band, the bar's whole band in the coordinates of dc; the gradient runs across the bar. False when the
+    // look leaves the band to the window's face colour.
+    bool PaintBand(HDC dc, const RECT& band, bool vertical) const;
+    // Answers the toolbar's NM_CUSTOMDRAW.
+    LRESULT CustomDraw(NMTBCUSTOMDRAW& draw) const;
 
-// The toolbar's custom draw for a look. arrowWidth is the width the system gives a drop-down arrow at the right
-// of a button, which a look with its own arrow colour paints over; dpi scales what is drawn by hand.
-struct ToolbarPaint {
-    const LookColours* colours = nullptr;
-    int arrowWidth = 0;
-    int dpi = 96;
+private:
+    BarLook Drawn() const { return DrawnLook(LookOfStyle(style_), highContrast_); }
+
+    std::int32_t style_ = 0;
+    bool highContrast_ = false;
+    int dpi_ = 96;
+    int arrowWidth_ = 0;
+    std::vector<DWORD_PTR> arrowed_;  // the commands of the buttons with an arrow
 };
-LRESULT ToolbarCustomDraw(NMTBCUSTOMDRAW& draw, const ToolbarPaint& paint);
 
 }  // namespace nimbrel::win32

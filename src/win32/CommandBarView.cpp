@@ -1,21 +1,17 @@
 #include "win32/CommandBarView.h"
 
-#include <uxtheme.h>
-
 #include <algorithm>
 #include <cwchar>
 
 #include "win32/Dpi.h"
 #include "win32/Strings.h"
 #include "win32/Units.h"
-#include "win32/WineQuirks.h"
 #include "win32/resource.h"
 
 namespace nimbrel::win32 {
 namespace {
 
 constexpr int kFirstCommand = 1000;
-constexpr UINT_PTR kSubclassId = 1;
 // Lengths at 96 DPI, scaled for the display.
 constexpr int kSeparatorWidth = 8;
 constexpr int kPaddingX = 7;
@@ -52,11 +48,8 @@ UniqueFont CreateBarFont(int dpi) {
     return UniqueFont(::CreateFontIndirectW(&message));
 }
 
-CommandBarView::CommandBarView(MainWindow& window,
-                               BarViewFactory& factory,
-                               ICommandBarViewEvents& events,
-                               int controlId)
-    : window_(window), factory_(factory), events_(events), controlId_(controlId), menus_(window) {
+CommandBarView::CommandBarView(MainWindow& window, MenuLoop& menuLoop, ICommandBarViewEvents& events, int controlId)
+    : window_(window), menuLoop_(menuLoop), events_(events), controlId_(controlId), menus_(window, menuLoop) {
     window_.AddChild(*this);
 }
 
@@ -90,22 +83,14 @@ void CommandBarView::SetWidth(float twips) {
 }
 
 // The size kept is whole pixels; a docked bar is as long as the window's inner side it is stretched over.
-float CommandBarView::Height() const {
-    if ((alignment_ == 3 || alignment_ == 4) && window_.Handle() != nullptr) {
+float CommandBarView::Kept(float twips, bool horizontal, bool stretched) const {
+    const int dpi = horizontal ? window_.DisplayDpi().x : window_.DisplayDpi().y;
+    if (stretched && window_.Handle() != nullptr) {
         RECT client{};
         ::GetClientRect(window_.Handle(), &client);
-        return PixelsToTwips(client.bottom, window_.DisplayDpi().y);
+        return PixelsToTwips(horizontal ? client.right : client.bottom, dpi);
     }
-    return PixelsToTwips(std::max(0, TwipsToPixels(heightTwips_, window_.DisplayDpi().y)), window_.DisplayDpi().y);
-}
-
-float CommandBarView::Width() const {
-    if ((alignment_ == 1 || alignment_ == 2) && window_.Handle() != nullptr) {
-        RECT client{};
-        ::GetClientRect(window_.Handle(), &client);
-        return PixelsToTwips(client.right, window_.DisplayDpi().x);
-    }
-    return PixelsToTwips(std::max(0, TwipsToPixels(widthTwips_, window_.DisplayDpi().x)), window_.DisplayDpi().x);
+    return PixelsToTwips(std::max(0, TwipsToPixels(twips, dpi)), dpi);
 }
 
 void CommandBarView::SetImageList(int slot, std::shared_ptr<IImageList> images) {
@@ -115,35 +100,16 @@ void CommandBarView::SetImageList(int slot, std::shared_ptr<IImageList> images) 
 }
 
 void CommandBarView::SetStyle(std::int32_t style) {
-    const BarLook before = Drawn();
-    style_ = style;
-    if (toolbar_ && before != Drawn())
+    if (look_.SetStyle(style) && toolbar_)
         LookChanged();
     ::InvalidateRect(window_.Handle(), nullptr, TRUE);
 }
 
-void CommandBarView::ApplyLook() {
-    HWND toolbar = toolbar_.get();
-    colours_ = ColoursOf(Drawn());
-    // The control follows a change of its window style (WM_STYLECHANGED).
-    const LONG_PTR style = ::GetWindowLongPtrW(toolbar, GWL_STYLE);
-    const LONG_PTR flat = Drawn() == BarLook::Classic ? 0 : TBSTYLE_FLAT;
-    if ((style & TBSTYLE_FLAT) != flat)
-        ::SetWindowLongPtrW(toolbar, GWL_STYLE, (style & ~LONG_PTR{TBSTYLE_FLAT}) | flat);
-    if (Drawn() == BarLook::Classic || Drawn() == BarLook::Dark) {
-        // Classic is the system's raised buttons and Dark its own colours: a visual style would draw neither.
-        ::SetWindowTheme(toolbar, L" ", L" ");
-        colours_.classicEdges = Drawn() == BarLook::Classic && ToolbarKeepsItsVisualStyle();
-    } else {
-        ::SetWindowTheme(toolbar, nullptr, nullptr);
-    }
-}
-
 void CommandBarView::LookChanged() {
     // Changed in place: remaking the control at start-up, when the style comes after the buttons, costs time.
-    ApplyLook();
+    look_.Apply(toolbar_.get());
     ::SendMessageW(toolbar_.get(), TB_AUTOSIZE, 0, 0);
-    MeasureArrow();
+    look_.Measure(toolbar_.get(), Dpi());
     Layout();
     ::InvalidateRect(toolbar_.get(), nullptr, TRUE);
 }
@@ -151,7 +117,7 @@ void CommandBarView::LookChanged() {
 void CommandBarView::ShowButtons(const std::vector<ToolButtonView>& buttons) {
     buttons_ = buttons;
     if (!toolbar_) {
-        highContrast_ = HighContrastOn();
+        look_.SetHighContrast(HighContrastOn());
         CreateToolbar();
     }
     FillToolbar();
@@ -159,11 +125,7 @@ void CommandBarView::ShowButtons(const std::vector<ToolButtonView>& buttons) {
 }
 
 Pictures* CommandBarView::Images() const {
-    for (const auto& images : images_) {
-        if (images)
-            return images.get();
-    }
-    return factory_.ProgramImages().get();
+    return images_[0] ? images_[0].get() : images_[1].get();
 }
 
 void CommandBarView::Rebuild() {
@@ -175,8 +137,8 @@ void CommandBarView::Rebuild() {
 void CommandBarView::CreateToolbar() {
     HWND focus = ::GetFocus();
     const bool hadFocus = toolbar_ && focus == toolbar_.get();
+    keys_.reset();
     toolbar_.reset();
-    colours_ = ColoursOf(Drawn());
     const int dpi = Dpi();
     Pictures* images = Images();
     pictureSize_ = PictureSizeFor(ScaleToDpi(kPictureSizes.front(), dpi));
@@ -194,8 +156,8 @@ void CommandBarView::CreateToolbar() {
     if (toolbar == nullptr)
         return;
     toolbar_.reset(toolbar);
-    ApplyLook();
-    ::SetWindowSubclass(toolbar, &CommandBarView::ToolbarSubclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    look_.Apply(toolbar);
+    keys_.emplace(toolbar, static_cast<IKeyedBar&>(*this));
     ::SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     // A vertical bar has no room for arrows: its categories drop down from a plain-looking button.
     DWORD extended = TBSTYLE_EX_MIXEDBUTTONS | TBSTYLE_EX_DOUBLEBUFFER;
@@ -257,28 +219,8 @@ void CommandBarView::FillToolbar() {
         ::SendMessageW(toolbar, TB_ADDBUTTONSW, entries.size(), reinterpret_cast<LPARAM>(entries.data()));
     ::SendMessageW(toolbar, TB_AUTOSIZE, 0, 0);
     ::SendMessageW(toolbar, WM_SETREDRAW, TRUE, 0);
-    MeasureArrow();
+    look_.Measure(toolbar, Dpi());
     ::InvalidateRect(toolbar, nullptr, TRUE);
-}
-
-void CommandBarView::MeasureArrow() {
-    // The control does not tell how wide it draws a drop-down arrow; a category button is exactly that much
-    // wider than a plain one with a picture of the same size.
-    arrowWidth_ = 0;
-    std::optional<LONG> plain;
-    std::optional<LONG> category;
-    for (std::size_t i = 0; i < buttons_.size(); ++i) {
-        if (buttons_[i].separator || !buttons_[i].visible || !buttons_[i].caption.empty())
-            continue;
-        std::optional<LONG>& width = buttons_[i].dropDown ? category : plain;
-        if (width)
-            continue;
-        RECT rc{};
-        if (::SendMessageW(toolbar_.get(), TB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&rc)))
-            width = rc.right - rc.left;
-    }
-    if (plain && category && !Vertical())
-        arrowWidth_ = std::max(0L, *category - *plain);
 }
 
 RECT CommandBarView::BandRect() const {
@@ -338,18 +280,26 @@ void CommandBarView::OnParentSize(int, int) {
 }
 
 void CommandBarView::OnParentDpiChanged() {
-    if (dropDownOpen_)
-        rebuildWaiting_ = true;
-    else if (toolbar_)
+    if (!toolbar_)
+        return;
+    if (!menuLoop_.Open()) {
         Rebuild();
+        return;
+    }
+    // The toolbar outlives its own drop-down, whose notification or key message is still running when the menu
+    // closes: the rebuild waits for that, and then for the queue.
+    menuLoop_.WhenClosed([this, &window = window_, alive = std::weak_ptr<int>(alive_)] {
+        window.Post([this, alive] {
+            if (!alive.expired() && toolbar_)
+                Rebuild();
+        });
+    });
 }
 
 void CommandBarView::OnParentColoursChanged() {
     if (!toolbar_)
         return;
-    const BarLook before = Drawn();
-    highContrast_ = HighContrastOn();
-    if (before != Drawn()) {
+    if (look_.SetHighContrast(HighContrastOn())) {
         LookChanged();
     } else {
         // Common controls learn of new system colours only from their parent.
@@ -369,76 +319,32 @@ std::optional<std::size_t> CommandBarView::ButtonOfCommand(int command) const {
 PopupAnchor CommandBarView::AnchorOf(const RECT& buttonInToolbar) const {
     POINT corners[2] = {{buttonInToolbar.left, buttonInToolbar.top}, {buttonInToolbar.right, buttonInToolbar.bottom}};
     ::MapWindowPoints(toolbar_.get(), HWND_DESKTOP, corners, 2);
-    PopupAnchor anchor;
-    anchor.left = corners[0].x;
-    anchor.top = corners[0].y;
-    anchor.right = corners[1].x;
-    anchor.bottom = corners[1].y;
-    anchor.dockSide = dockSide_;
-    return anchor;
+    return {corners[0].x, corners[0].y, corners[1].x, corners[1].y, dockSide_};
 }
 
-void CommandBarView::SetTipsActive(bool active) const {
-    HWND tips = reinterpret_cast<HWND>(::SendMessageW(toolbar_.get(), TB_GETTOOLTIPS, 0, 0));
-    if (tips == nullptr)
-        return;
-    ::SendMessageW(tips, TTM_ACTIVATE, active ? TRUE : FALSE, 0);
-    if (!active && TipTimerOutlivesDeactivation()) {
-        MSG away{};
-        away.hwnd = toolbar_.get();
-        away.message = WM_MOUSEMOVE;
-        away.lParam = MAKELPARAM(-1, -1);
-        ::SendMessageW(tips, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&away));
-    }
-}
-
-void CommandBarView::OpenDropDown(std::size_t position, const RECT& button) {
-    // A tip that the pointer armed just before the click would otherwise appear over the menu.
-    SetTipsActive(false);
+void CommandBarView::OpenDropDown(std::size_t position, bool pressButton) {
+    const int command = kFirstCommand + static_cast<int>(position);
+    RECT button{};
+    ::SendMessageW(toolbar_.get(), TB_GETRECT, static_cast<WPARAM>(command), reinterpret_cast<LPARAM>(&button));
     const std::string key = buttons_[position].key;
-    dropDownOpen_ = true;
+    const DropDownScope dropDown(menuLoop_, toolbar_.get(), pressButton ? std::optional(command) : std::nullopt);
     events_.OnDropDownPressed(key, AnchorOf(button));
-    dropDownOpen_ = false;
-    SetTipsActive(true);
-    if (rebuildWaiting_) {
-        // Still inside the toolbar's own notification or key message: the rebuild runs once that has returned.
-        rebuildWaiting_ = false;
-        window_.Post([this, alive = std::weak_ptr<int>(alive_)] {
-            if (!alive.expired() && toolbar_)
-                Rebuild();
-        });
-    }
 }
 
 void CommandBarView::Press(std::size_t position) {
     if (!Pressable(position))
         return;
-    if (!buttons_[position].dropDown) {
+    if (buttons_[position].dropDown)
+        OpenDropDown(position, true);
+    else
         events_.OnButtonPressed(buttons_[position].key);
-        return;
-    }
-    const int command = kFirstCommand + static_cast<int>(position);
-    RECT rc{};
-    ::SendMessageW(toolbar_.get(), TB_GETRECT, static_cast<WPARAM>(command), reinterpret_cast<LPARAM>(&rc));
-    // Pressed while its menu is open, as a click shows it.
-    ::SendMessageW(toolbar_.get(), TB_PRESSBUTTON, static_cast<WPARAM>(command), TRUE);
-    OpenDropDown(position, rc);
-    if (toolbar_)
-        ::SendMessageW(toolbar_.get(), TB_PRESSBUTTON, static_cast<WPARAM>(command), FALSE);
 }
 
 bool CommandBarView::OnParentCommand(int id, HWND control) {
     if (!toolbar_ || control != toolbar_.get())
         return false;
-    if (const std::optional<std::size_t> index = ButtonOfCommand(id)) {
-        if (buttons_[*index].dropDown) {
-            RECT rc{};
-            ::SendMessageW(toolbar_.get(), TB_GETRECT, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&rc));
-            OpenDropDown(*index, rc);
-        } else {
-            events_.OnButtonPressed(buttons_[*index].key);
-        }
-    }
+    if (const std::optional<std::size_t> index = ButtonOfCommand(id))
+        Press(*index);
     return true;
 }
 
@@ -449,98 +355,22 @@ std::optional<LRESULT> CommandBarView::OnParentNotify(NMHDR& header) {
         case TBN_DROPDOWN: {
             auto& notice = reinterpret_cast<NMTOOLBARW&>(header);
             if (const auto index = ButtonOfCommand(notice.iItem))
-                OpenDropDown(*index, notice.rcButton);
+                OpenDropDown(*index, false);
             return TBDDRET_DEFAULT;
         }
-        case NM_CUSTOMDRAW: {
-            ToolbarPaint paint;
-            paint.colours = &colours_;
-            paint.arrowWidth = arrowWidth_;
-            paint.dpi = Dpi();
-            return ToolbarCustomDraw(reinterpret_cast<NMTBCUSTOMDRAW&>(header), paint);
-        }
+        case NM_CUSTOMDRAW:
+            return look_.CustomDraw(reinterpret_cast<NMTBCUSTOMDRAW&>(header));
         default:
             return 0;
     }
 }
 
 bool CommandBarView::OnParentEraseBackground(HDC dc, const RECT& client) {
-    if (!toolbar_ || !colours_.paintsBand)
-        return false;
-    PaintBand(dc, client, colours_, Vertical());
-    return true;
+    return toolbar_ && look_.PaintBand(dc, client, Vertical());
 }
 
 bool CommandBarView::Pressable(std::size_t position) const {
     return position < buttons_.size() && !buttons_[position].separator && buttons_[position].visible;
-}
-
-void CommandBarView::MoveHot(int step) {
-    const int count = static_cast<int>(buttons_.size());
-    if (count == 0)
-        return;
-    const int hot = static_cast<int>(::SendMessageW(toolbar_.get(), TB_GETHOTITEM, 0, 0));
-    // From no hot button, forward starts at the first and backward at the last.
-    int position = hot >= 0 && hot < count ? hot : (step > 0 ? -1 : count);
-    for (int tries = 0; tries < count; ++tries) {
-        position = (position + step + count) % count;
-        if (Pressable(static_cast<std::size_t>(position))) {
-            ::SendMessageW(toolbar_.get(), TB_SETHOTITEM, static_cast<WPARAM>(position), 0);
-            return;
-        }
-    }
-}
-
-bool CommandBarView::OnToolbarKey(WPARAM key) {
-    const int count = static_cast<int>(buttons_.size());
-    const int hot = static_cast<int>(::SendMessageW(toolbar_.get(), TB_GETHOTITEM, 0, 0));
-    const bool onCategory = hot >= 0 && hot < count && buttons_[static_cast<std::size_t>(hot)].dropDown;
-    const WPARAM next = Vertical() ? VK_DOWN : VK_RIGHT;
-    const WPARAM previous = Vertical() ? VK_UP : VK_LEFT;
-    // The key that opens a menu points the way it opens: across the bar, away from the edge.
-    WPARAM opener = VK_DOWN;
-    if (dockSide_ == 1)
-        opener = VK_RIGHT;
-    else if (dockSide_ == 2)
-        opener = VK_LEFT;
-    if (key == next) {
-        MoveHot(1);
-    } else if (key == previous) {
-        MoveHot(-1);
-    } else if (key == VK_HOME || key == VK_END) {
-        ::SendMessageW(toolbar_.get(), TB_SETHOTITEM, static_cast<WPARAM>(-1), 0);
-        MoveHot(key == VK_HOME ? 1 : -1);
-    } else if (key == VK_RETURN || key == VK_SPACE ||
-               (onCategory && (key == opener || (dockSide_ == 3 && key == VK_UP)))) {
-        // The character that TranslateMessage made of this key is still queued; a menu opened now would take it
-        // for its own and close.
-        MSG typed{};
-        while (::PeekMessageW(&typed, toolbar_.get(), WM_CHAR, WM_CHAR, PM_REMOVE)) {
-        }
-        if (hot >= 0)
-            Press(static_cast<std::size_t>(hot));
-    } else {
-        return false;
-    }
-    return true;
-}
-
-LRESULT CALLBACK
-CommandBarView::ToolbarSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
-    auto* self = reinterpret_cast<CommandBarView*>(data);
-    try {
-        if (self != nullptr && message == WM_KEYDOWN && self->OnToolbarKey(wParam))
-            return 0;
-        if (self != nullptr && message == WM_SETFOCUS) {
-            const LRESULT result = ::DefSubclassProc(hwnd, message, wParam, lParam);
-            // Focus alone makes no button hot; the first arrow key does.
-            ::SendMessageW(hwnd, TB_SETHOTITEM, static_cast<WPARAM>(-1), 0);
-            return result;
-        }
-    } catch (...) {
-        // Nothing may unwind through the system's message dispatch.
-    }
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 std::optional<std::size_t> CommandBarView::TrackPopup(const std::vector<MenuItemView>& items,
@@ -549,13 +379,11 @@ std::optional<std::size_t> CommandBarView::TrackPopup(const std::vector<MenuItem
 }
 
 std::unique_ptr<ICommandBarView> BarViewFactory::CreateBarView(ICommandBarViewEvents& events) {
-    return std::make_unique<CommandBarView>(window_, *this, events, nextControlId_++);
+    return std::make_unique<CommandBarView>(window_, menuLoop_, events, nextControlId_++);
 }
 
 std::shared_ptr<IImageList> BarViewFactory::LoadImageList() {
-    auto images = std::make_shared<Pictures>(resources_);
-    programImages_ = images;
-    return images;
+    return std::make_shared<Pictures>(resources_);
 }
 
 }  // namespace nimbrel::win32

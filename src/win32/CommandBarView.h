@@ -15,18 +15,18 @@
 #include "win32/BarLooks.h"
 #include "win32/Handles.h"
 #include "win32/MainWindow.h"
+#include "win32/MenuLoop.h"
 #include "win32/Pictures.h"
 #include "win32/PopupMenus.h"
+#include "win32/ToolbarKeys.h"
 
 namespace nimbrel::win32 {
 
-class BarViewFactory;
-
-class CommandBarView final : public ICommandBarView, private IChildListener {
+class CommandBarView final : public ICommandBarView, private IChildListener, private IKeyedBar {
 public:
     static constexpr const wchar_t* kToolbarName = L"Nimbrel";
 
-    CommandBarView(MainWindow& window, BarViewFactory& factory, ICommandBarViewEvents& events, int controlId);
+    CommandBarView(MainWindow& window, MenuLoop& menuLoop, ICommandBarViewEvents& events, int controlId);
     CommandBarView(const CommandBarView&) = delete;
     CommandBarView& operator=(const CommandBarView&) = delete;
     ~CommandBarView() override;
@@ -35,8 +35,8 @@ public:
     void SetDockSide(int side) override;
     void SetHeight(float twips) override;
     void SetWidth(float twips) override;
-    float Height() const override;
-    float Width() const override;
+    float Height() const override { return Kept(heightTwips_, false, alignment_ == 3 || alignment_ == 4); }
+    float Width() const override { return Kept(widthTwips_, true, alignment_ == 1 || alignment_ == 2); }
     void SetImageList(int slot, std::shared_ptr<IImageList> images) override;
     void SetStyle(std::int32_t style) override;
     void ShowButtons(const std::vector<ToolButtonView>& buttons) override;
@@ -54,72 +54,61 @@ private:
     void OnParentDpiChanged() override;
     void OnParentColoursChanged() override;
 
-    static LRESULT CALLBACK
-    ToolbarSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
-    // True when the key was the bar's.
-    bool OnToolbarKey(WPARAM key);
+    std::size_t ButtonCount() const override { return buttons_.size(); }
+    bool Pressable(std::size_t position) const override;
+    bool DropDown(std::size_t position) const override { return buttons_[position].dropDown; }
+    int DockSide() const override { return dockSide_; }
+    void Press(std::size_t position) override;
 
     bool Vertical() const { return dockSide_ == 1 || dockSide_ == 2; }
-    BarLook Drawn() const { return DrawnLook(LookOfStyle(style_), highContrast_); }
+    float Kept(float twips, bool horizontal, bool stretched) const;
     int Dpi() const { return window_.DisplayDpi().y; }
     Pictures* Images() const;
     void Rebuild();
-    void ApplyLook();
     void LookChanged();
     void CreateToolbar();
     void FillToolbar();
-    void MeasureArrow();
     void Layout();
     RECT BandRect() const;
-    bool Pressable(std::size_t position) const;
-    void MoveHot(int step);
-    void Press(std::size_t position);
-    void OpenDropDown(std::size_t position, const RECT& button);
-    void SetTipsActive(bool active) const;
+    // pressButton: the keys press the button themselves; a click leaves it as the toolbar draws it.
+    void OpenDropDown(std::size_t position, bool pressButton);
     std::optional<std::size_t> ButtonOfCommand(int command) const;
     PopupAnchor AnchorOf(const RECT& buttonInToolbar) const;
 
     MainWindow& window_;
-    BarViewFactory& factory_;
+    MenuLoop& menuLoop_;
     ICommandBarViewEvents& events_;
     int controlId_;
     int alignment_ = 0;
     int dockSide_ = 0;
     float heightTwips_ = 0;
     float widthTwips_ = 0;
-    std::int32_t style_ = 0;
-    bool highContrast_ = false;
-    LookColours colours_;
+    ToolbarLook look_;
     std::shared_ptr<Pictures> images_[2];
     std::vector<ToolButtonView> buttons_;
     std::vector<std::wstring> names_;
     UniqueFont font_;
     UniqueWindow toolbar_;
+    std::optional<ToolbarKeys> keys_;
     int pictureSize_ = 0;
-    int arrowWidth_ = 0;
     PopupMenus menus_;
-    // While this bar's drop-down is open its toolbar must live on: a rebuild asked for then waits until it closes.
-    bool dropDownOpen_ = false;
-    bool rebuildWaiting_ = false;
     // Lets a posted rebuild find out whether the view still exists.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 class BarViewFactory final : public IBarViewFactory {
 public:
-    BarViewFactory(MainWindow& window, HINSTANCE resources) : window_(window), resources_(resources) {}
+    BarViewFactory(MainWindow& window, MenuLoop& menuLoop, HINSTANCE resources)
+        : window_(window), menuLoop_(menuLoop), resources_(resources) {}
 
     std::unique_ptr<ICommandBarView> CreateBarView(ICommandBarViewEvents& events) override;
     std::shared_ptr<IImageList> LoadImageList() override;
 
-    // The pictures of the program, for an instance that was given none (the drop-down instance).
-    std::shared_ptr<Pictures> ProgramImages() const { return programImages_.lock(); }
-
 private:
     MainWindow& window_;
+    MenuLoop& menuLoop_;
     HINSTANCE resources_;
     int nextControlId_ = 100;
-    std::weak_ptr<Pictures> programImages_;
 };
 
 // The font of the bar and its tips: Tahoma 8.25 pt regular at dpi, or the system's message font where Tahoma

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "win32/MainWindow.h"
+#include "win32/MenuLoop.h"
 #include "win32/Strings.h"
 #include "win32/Units.h"
 
@@ -14,11 +15,6 @@ namespace {
 bool IsInputMessage(UINT message) {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
            (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) || message == WM_INPUT;
-}
-
-void Dispatch(MSG& msg) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
 }
 
 BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
@@ -81,36 +77,28 @@ bool Pointer::GetCursorPos(std::int32_t& x, std::int32_t& y) {
 }
 
 void MessagePump::DoEvents() {
+    // While a menu's own loop waits for the user's click, take only timer ticks, repaints and posted messages, and
+    // leave the mouse and the keyboard to the menu.
+    const bool menuOpen = menus_.Open();
+    const UINT queues = menuOpen ? PM_QS_POSTMESSAGE | PM_QS_PAINT | PM_QS_SENDMESSAGE : 0;
+    std::vector<MSG> input;
     MSG msg{};
-    if (window_.MenuOpen()) {
-        // A popup menu's own loop is waiting for the user's click: take only timer ticks, repaints and posted
-        // messages, and leave the mouse and the keyboard to the menu.
-        constexpr UINT kQueues = PM_QS_POSTMESSAGE | PM_QS_PAINT | PM_QS_SENDMESSAGE;
-        std::vector<MSG> input;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | kQueues)) {
-            if (msg.message == WM_QUIT) {
-                ::PostQuitMessage(static_cast<int>(msg.wParam));
-                break;
-            }
-            if (IsInputMessage(msg.message)) {
-                // Posted rather than typed: it goes back to the queue for the menu's loop once we are done.
-                input.push_back(msg);
-                continue;
-            }
-            Dispatch(msg);
-        }
-        for (const MSG& held : input)
-            ::PostMessageW(held.hwnd, held.message, held.wParam, held.lParam);
-        return;
-    }
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | queues)) {
         if (msg.message == WM_QUIT) {
             // The main loop must still see it.
             ::PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
+            break;
         }
-        Dispatch(msg);
+        if (menuOpen && IsInputMessage(msg.message)) {
+            // Posted rather than typed: it goes back to the queue for the menu's loop once we are done.
+            input.push_back(msg);
+            continue;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
     }
+    for (const MSG& held : input)
+        ::PostMessageW(held.hwnd, held.message, held.wParam, held.lParam);
 }
 
 void MessagePump::Post(std::function<void()> task) {

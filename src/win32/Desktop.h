@@ -6,6 +6,7 @@
 namespace nimbrel::win32 {
 
 class MainWindow;
+class MenuLoop;
 
 // The primary screen and the monitors around it, measured in the twips of the primary display's DPI.
 class Screen final : public IScreen {
@@ -30,12 +31,13 @@ public:
 
 class MessagePump final : public IMessagePump {
 public:
-    explicit MessagePump(MainWindow& window) : window_(window) {}
+    MessagePump(MainWindow& window, const MenuLoop& menus) : window_(window), menus_(menus) {}
     void DoEvents() override;
     void Post(std::function<void()> task) override;
 
 private:
     MainWindow& window_;
+    const MenuLoop& menus_;
 };
 
 class MessageBoxes final : public IMessageBox {

@@ -4,31 +4,24 @@
 
 #include <string>
 
+#include "win32/WineQuirks.h"
+
 namespace nimbrel::win32 {
 namespace {
-
-bool LoadFromSystemFolder(const wchar_t* name) {
-    return SystemLibrary(name) != nullptr;
-}
 
 template <std::size_t N>
 bool LoadAllFromSystemFolder(const wchar_t* const (&names)[N]) {
     bool all = true;
     for (const wchar_t* name : names)
-        all = LoadFromSystemFolder(name) && all;
+        all = SystemLibrary(name) != nullptr && all;
     return all;
 }
 
 // What the program and the common controls load by name later on.
 constexpr const wchar_t* kLoadedByName[] = {L"uxtheme.dll", L"dwmapi.dll"};
 
-// Wine's own DLLs resolve their delay imports with the program's folder first, whatever the default DLL
-// directories say (Wine 8: its uxtheme takes msimg32 that way). Windows needs none of this.
+// What Wine's own DLLs delay-load (see DelayImportsSearchProgramFolder).
 constexpr const wchar_t* kDelayLoadedByWine[] = {L"msimg32.dll"};
-
-bool RunningOnWine() {
-    return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
 
 }  // namespace
 
@@ -54,7 +47,7 @@ bool LoadDllsOnlyFromSystemFolder() {
         const bool cleared = ::SetDllDirectoryW(L"") != FALSE;
         narrowed = LoadAllFromSystemFolder(kLoadedByName) && cleared;
     }
-    if (RunningOnWine())
+    if (DelayImportsSearchProgramFolder())
         narrowed = LoadAllFromSystemFolder(kDelayLoadedByWine) && narrowed;
     return narrowed;
 }

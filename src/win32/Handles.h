@@ -26,24 +26,6 @@ inline void CloseKernelHandle(HANDLE handle) noexcept {
     if (handle != nullptr && handle != INVALID_HANDLE_VALUE)
         ::CloseHandle(handle);
 }
-inline void DeleteGdiObject(HGDIOBJ object) noexcept {
-    ::DeleteObject(object);
-}
-inline void DestroyMenuHandle(HMENU menu) noexcept {
-    ::DestroyMenu(menu);
-}
-inline void DestroyWindowHandle(HWND window) noexcept {
-    ::DestroyWindow(window);
-}
-inline void DestroyImageListHandle(HIMAGELIST images) noexcept {
-    ::ImageList_Destroy(images);
-}
-inline void FreeTaskMemory(void* memory) noexcept {
-    ::CoTaskMemFree(memory);
-}
-inline void DeleteDeviceContext(HDC dc) noexcept {
-    ::DeleteDC(dc);
-}
 
 // A kernel object handle; INVALID_HANDLE_VALUE is stored as empty.
 class KernelHandle {
@@ -76,14 +58,13 @@ private:
     HANDLE handle_ = nullptr;
 };
 
-using UniqueBitmap = UniqueHandle<HBITMAP, DeleteGdiObject>;
-using UniqueBrush = UniqueHandle<HBRUSH, DeleteGdiObject>;
-using UniqueFont = UniqueHandle<HFONT, DeleteGdiObject>;
-using UniqueMenu = UniqueHandle<HMENU, DestroyMenuHandle>;
-using UniqueWindow = UniqueHandle<HWND, DestroyWindowHandle>;
-using UniqueImageList = UniqueHandle<HIMAGELIST, DestroyImageListHandle>;
-using UniqueIdList = UniqueHandle<LPITEMIDLIST, FreeTaskMemory>;
-using UniqueMemoryDc = UniqueHandle<HDC, DeleteDeviceContext>;
+using UniqueBitmap = UniqueHandle<HBITMAP, ::DeleteObject>;
+using UniqueFont = UniqueHandle<HFONT, ::DeleteObject>;
+using UniqueMenu = UniqueHandle<HMENU, ::DestroyMenu>;
+using UniqueWindow = UniqueHandle<HWND, ::DestroyWindow>;
+using UniqueImageList = UniqueHandle<HIMAGELIST, ::ImageList_Destroy>;
+using UniqueIdList = UniqueHandle<LPITEMIDLIST, ::CoTaskMemFree>;
+using UniqueMemoryDc = UniqueHandle<HDC, ::DeleteDC>;
 
 // A device context obtained with GetDC, given back with ReleaseDC.
 class WindowDc {

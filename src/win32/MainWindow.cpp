@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "win32/Units.h"
-#include "win32/WindowClass.h"
 
 namespace nimbrel::win32 {
 namespace {
@@ -23,25 +22,15 @@ MainWindow::MainWindow(HINSTANCE instance, std::function<Dpi()> primaryDpi)
       primaryDpi_(std::move(primaryDpi)),
       recallMessage_(::RegisterWindowMessageW(kRecallMessage)),
       exitMessage_(::RegisterWindowMessageW(kExitMessage)) {
-    if (!RegisterWindowClass(instance, kClassName, &MainWindow::WindowProc, CS_HREDRAW | CS_VREDRAW,
-                             reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)),
-                             ::LoadIconW(instance, MAKEINTRESOURCEW(1))))
+    if (!Register(instance, kClassName, CS_HREDRAW | CS_VREDRAW,
+                  reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)),
+                  ::LoadIconW(instance, MAKEINTRESOURCEW(1))))
         return;
     // The core sizes and places the window before it shows it; until then it stays hidden.
     ::CreateWindowExW(kWindowExStyle, kClassName, kTitle, kWindowStyle, 0, 0, 300, 30, nullptr, nullptr, instance,
                       this);
-    if (hwnd_ != nullptr)
+    if (Handle() != nullptr)
         dpi_ = primaryDpi_();
-}
-
-MainWindow::~MainWindow() {
-    if (hwnd_ != nullptr) {
-        // Detach first: a window destroyed by its owner must not post the quit message of a closed window.
-        HWND hwnd = hwnd_;
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        hwnd_ = nullptr;
-        ::DestroyWindow(hwnd);
-    }
 }
 
 void MainWindow::AddChild(IChildListener& child) {
@@ -50,24 +39,6 @@ void MainWindow::AddChild(IChildListener& child) {
 
 void MainWindow::RemoveChild(IChildListener& child) {
     children_.erase(std::remove(children_.begin(), children_.end(), &child), children_.end());
-}
-
-LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    MainWindow* self = WindowObject<MainWindow>(hwnd, message, lParam);
-    if (self != nullptr && message == WM_NCCREATE)
-        self->hwnd_ = hwnd;
-    if (self == nullptr)
-        return ::DefWindowProcW(hwnd, message, wParam, lParam);
-    LRESULT result = 0;
-    try {
-        result = self->HandleMessage(message, wParam, lParam);
-    } catch (...) {
-        // Nothing may unwind through the system's message dispatch.
-        result = 0;
-    }
-    if (message == WM_NCDESTROY)
-        self->hwnd_ = nullptr;
-    return result;
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -117,12 +88,6 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_THEMECHANGED:
             OnColoursChanged();
             break;
-        case WM_ENTERMENULOOP:
-            OnEnterMenuLoop();
-            return 0;
-        case WM_EXITMENULOOP:
-            OnExitMenuLoop();
-            return 0;
         case WM_CLOSE:
             OnClose();
             return 0;
@@ -137,7 +102,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         default:
             break;
     }
-    return ::DefWindowProcW(hwnd_, message, wParam, lParam);
+    return Default(message, wParam, lParam);
 }
 
 void MainWindow::OnSize(int width, int height) {
@@ -177,8 +142,8 @@ bool MainWindow::UpdateScale() {
 
 void MainWindow::Post(std::function<void()> task) {
     posted_.push_back(std::move(task));
-    if (hwnd_ != nullptr)
-        ::PostMessageW(hwnd_, kRunPosted, 0, 0);
+    if (Handle() != nullptr)
+        ::PostMessageW(Handle(), kRunPosted, 0, 0);
 }
 
 void MainWindow::OnPosted() {
@@ -217,7 +182,7 @@ void MainWindow::OnColoursChanged() {
 
 bool MainWindow::OnEraseBackground(HDC dc) {
     RECT client{};
-    ::GetClientRect(hwnd_, &client);
+    ::GetClientRect(Handle(), &client);
     for (IChildListener* child : ChildrenSnapshot()) {
         if (child->OnParentEraseBackground(dc, client))
             return true;
@@ -228,14 +193,6 @@ bool MainWindow::OnEraseBackground(HDC dc) {
 void MainWindow::OnTimer(UINT_PTR id) {
     if (timerSink_ != nullptr)
         timerSink_->OnTimer(id);
-}
-
-void MainWindow::OnEnterMenuLoop() {
-    inMenuLoop_ = true;
-}
-
-void MainWindow::OnExitMenuLoop() {
-    inMenuLoop_ = false;
 }
 
 void MainWindow::OnClose() {
@@ -268,14 +225,14 @@ void MainWindow::OnDestroy() {
 
 RECT MainWindow::WindowRect() const {
     RECT rc{};
-    if (hwnd_ != nullptr)
-        ::GetWindowRect(hwnd_, &rc);
+    if (Handle() != nullptr)
+        ::GetWindowRect(Handle(), &rc);
     return rc;
 }
 
 void MainWindow::SetBounds(int x, int y, int width, int height, UINT flags) {
-    if (hwnd_ != nullptr)
-        ::SetWindowPos(hwnd_, nullptr, x, y, width, height, flags | kKeepZOrder);
+    if (Handle() != nullptr)
+        ::SetWindowPos(Handle(), nullptr, x, y, width, height, flags | kKeepZOrder);
 }
 
 float MainWindow::Left() const {
@@ -319,8 +276,8 @@ void MainWindow::Move(float left, float top) {
 }
 
 void MainWindow::SetVisible(bool visible) {
-    if (hwnd_ != nullptr)
-        ::ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE);
+    if (Handle() != nullptr)
+        ::ShowWindow(Handle(), visible ? SW_SHOW : SW_HIDE);
 }
 
 void MainWindow::SetKeyPreview(bool on) {
@@ -329,35 +286,35 @@ void MainWindow::SetKeyPreview(bool on) {
 }
 
 bool MainWindow::SetZOrder(ZOrder order) {
-    if (hwnd_ == nullptr)
+    if (Handle() == nullptr)
         return false;
     HWND after = HWND_TOP;
     if (order == ZOrder::Topmost)
         after = HWND_TOPMOST;
     else if (order == ZOrder::NoTopmost)
         after = HWND_NOTOPMOST;
-    return ::SetWindowPos(hwnd_, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE) != FALSE;
+    return ::SetWindowPos(Handle(), after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE) != FALSE;
 }
 
 bool MainWindow::Activate() {
-    if (hwnd_ == nullptr)
+    if (Handle() == nullptr)
         return false;
-    ::SetActiveWindow(hwnd_);
-    return ::GetActiveWindow() == hwnd_;
+    ::SetActiveWindow(Handle());
+    return ::GetActiveWindow() == Handle();
 }
 
 bool MainWindow::SetFocus() {
-    if (hwnd_ == nullptr)
+    if (Handle() == nullptr)
         return false;
-    ::SetFocus(hwnd_);
+    ::SetFocus(Handle());
     HWND focus = ::GetFocus();
-    return focus == hwnd_ || (focus != nullptr && ::IsChild(hwnd_, focus));
+    return focus == Handle() || (focus != nullptr && ::IsChild(Handle(), focus));
 }
 
 bool MainWindow::Refresh() {
-    if (hwnd_ == nullptr)
+    if (Handle() == nullptr)
         return false;
-    return ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_INVALIDATE | RDW_ALLCHILDREN) != FALSE;
+    return ::RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_INVALIDATE | RDW_ALLCHILDREN) != FALSE;
 }
 
 }  // namespace nimbrel::win32

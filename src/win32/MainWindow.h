@@ -12,6 +12,7 @@
 
 #include "platform/Platform.h"
 #include "win32/Dpi.h"
+#include "win32/WindowClass.h"
 
 namespace nimbrel::win32 {
 
@@ -38,7 +39,7 @@ public:
     virtual void OnTimer(UINT_PTR id) = 0;
 };
 
-class MainWindow final : public IMainWindow {
+class MainWindow final : public IMainWindow, public WindowProc<MainWindow> {
 public:
     static constexpr const wchar_t* kClassName = L"NimbrelMainWindow";
     static constexpr const wchar_t* kTitle = L"Nimbrel";
@@ -50,11 +51,7 @@ public:
 
     // Creates the window hidden; Handle() is null when that failed. primaryDpi reads the primary display's DPI.
     explicit MainWindow(HINSTANCE instance, std::function<Dpi()> primaryDpi = PrimaryDpi);
-    MainWindow(const MainWindow&) = delete;
-    MainWindow& operator=(const MainWindow&) = delete;
-    ~MainWindow() override;
 
-    HWND Handle() const { return hwnd_; }
     HINSTANCE Instance() const { return instance_; }
     bool KeyPreview() const { return keyPreview_; }
 
@@ -74,20 +71,6 @@ public:
     // Runs task from the message queue, after the message being handled now.
     void Post(std::function<void()> task);
 
-    // True while a popup menu runs its own modal loop on this window.
-    bool MenuOpen() const { return menuDepth_ > 0 || inMenuLoop_; }
-    // Marks a popup menu as open for as long as it lives.
-    class MenuScope {
-    public:
-        explicit MenuScope(MainWindow& window) : window_(window) { ++window_.menuDepth_; }
-        MenuScope(const MenuScope&) = delete;
-        MenuScope& operator=(const MenuScope&) = delete;
-        ~MenuScope() { --window_.menuDepth_; }
-
-    private:
-        MainWindow& window_;
-    };
-
     float Left() const override;
     float Top() const override;
     float Width() const override;
@@ -105,7 +88,7 @@ public:
     bool Refresh() override;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class WindowProc<MainWindow>;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void OnSize(int width, int height);
@@ -119,8 +102,6 @@ private:
     void OnColoursChanged();
     void OnPosted();
     void OnTimer(UINT_PTR id);
-    void OnEnterMenuLoop();
-    void OnExitMenuLoop();
     void OnClose();
     bool OnQueryEndSession();
     void OnEndSession(bool ending);
@@ -133,10 +114,7 @@ private:
     std::vector<IChildListener*> ChildrenSnapshot() const { return children_; }
 
     HINSTANCE instance_;
-    HWND hwnd_ = nullptr;
     bool keyPreview_ = false;
-    int menuDepth_ = 0;
-    bool inMenuLoop_ = false;
     std::function<Dpi()> primaryDpi_;
     Dpi dpi_;
     std::vector<IChildListener*> children_;

@@ -1,12 +1,12 @@
 #include "win32/Pictures.h"
 
-#include <objbase.h>
 #include <wincodec.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <memory>
+
+#include "win32/Com.h"
 
 namespace nimbrel::win32 {
 namespace {
@@ -14,17 +14,6 @@ namespace {
 // Anything beyond these is not one of ours: refuse it before it can overflow a size computation.
 constexpr UINT kMaxPictureSize = 256;
 constexpr UINT kMaxPictureCount = 1024;
-
-struct ComRelease {
-    void operator()(IUnknown* object) const noexcept { object->Release(); }
-};
-template <typename T>
-using ComPtr = std::unique_ptr<T, ComRelease>;
-
-template <typename T>
-ComPtr<T> Adopt(T* raw) {
-    return ComPtr<T>(raw);
-}
 
 // Straight alpha to premultiplied, one BGRA pixel.
 std::uint32_t Premultiplied(std::uint32_t pixel) {
@@ -62,40 +51,34 @@ int PictureSizeFor(int wanted) {
 std::optional<DecodedStrip> DecodeStrip(const void* data, std::size_t size) {
     if (data == nullptr || size == 0 || size > UINT_MAX)
         return std::nullopt;
-    IWICImagingFactory* rawFactory = nullptr;
+    ComPtr<IWICImagingFactory> factory;
     if (FAILED(::CoCreateInstance(CLSID_WICImagingFactory1, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                  reinterpret_cast<void**>(&rawFactory))))
+                                  factory.put_void())))
         return std::nullopt;
-    const auto factory = Adopt(rawFactory);
-
-    IWICStream* rawStream = nullptr;
-    if (FAILED(factory->CreateStream(&rawStream)))
+    ComPtr<IWICStream> stream;
+    if (FAILED(factory->CreateStream(stream.put())))
         return std::nullopt;
-    const auto stream = Adopt(rawStream);
     // WIC only reads the buffer, which stays ours.
     if (FAILED(stream->InitializeFromMemory(static_cast<BYTE*>(const_cast<void*>(data)), static_cast<DWORD>(size))))
         return std::nullopt;
-    IWICBitmapDecoder* rawDecoder = nullptr;
-    if (FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, &rawDecoder)))
+    ComPtr<IWICBitmapDecoder> decoder;
+    if (FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.put())))
         return std::nullopt;
-    const auto decoder = Adopt(rawDecoder);
     GUID container{};
     if (FAILED(decoder->GetContainerFormat(&container)) || container != GUID_ContainerFormatPng)
         return std::nullopt;
-    IWICBitmapFrameDecode* rawFrame = nullptr;
-    if (FAILED(decoder->GetFrame(0, &rawFrame)))
+    ComPtr<IWICBitmapFrameDecode> frame;
+    if (FAILED(decoder->GetFrame(0, frame.put())))
         return std::nullopt;
-    const auto frame = Adopt(rawFrame);
     UINT width = 0;
     UINT height = 0;
     if (FAILED(frame->GetSize(&width, &height)) || height == 0 || height > kMaxPictureSize || width == 0 ||
         width % height != 0 || width / height > kMaxPictureCount)
         return std::nullopt;
 
-    IWICFormatConverter* rawConverter = nullptr;
-    if (FAILED(factory->CreateFormatConverter(&rawConverter)))
+    ComPtr<IWICFormatConverter> converter;
+    if (FAILED(factory->CreateFormatConverter(converter.put())))
         return std::nullopt;
-    const auto converter = Adopt(rawConverter);
     if (FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
                                      WICBitmapPaletteTypeCustom)))
         return std::nullopt;

@@ -4,10 +4,11 @@
 #include <string>
 
 #include "win32/Dpi.h"
+#include "win32/Handles.h"
 #include "win32/MainWindow.h"
+#include "win32/MenuLoop.h"
 #include "win32/Pictures.h"
 #include "win32/Strings.h"
-#include "win32/WindowClass.h"
 #include "win32/WineQuirks.h"
 
 namespace nimbrel::win32 {
@@ -39,27 +40,24 @@ UINT TrackFlags(const PopupAnchor& anchor, int& x, int& y) {
 
 }  // namespace
 
-LRESULT CALLBACK PopupMenus::OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = WindowObject<PopupMenus>(hwnd, message, lParam);
-    try {
-        if (self != nullptr && message == WM_MEASUREITEM &&
-            self->OnMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)))
-            return TRUE;
-        if (self != nullptr && message == WM_DRAWITEM &&
-            self->OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)))
-            return TRUE;
-    } catch (...) {
-        // Nothing may unwind through the system's message dispatch.
-    }
-    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+LRESULT PopupMenus::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_MEASUREITEM && OnMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)))
+        return TRUE;
+    if (message == WM_DRAWITEM && OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)))
+        return TRUE;
+    if (message == WM_ENTERMENULOOP)
+        loop_.OnEnter();
+    else if (message == WM_EXITMENULOOP)
+        loop_.OnExit();
+    return Default(message, wParam, lParam);
 }
 
 HWND PopupMenus::Owner() {
-    if (!owner_ && RegisterWindowClass(window_.Instance(), kOwnerClass, &PopupMenus::OwnerProc)) {
-        owner_.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                       window_.Instance(), this));
+    if (Handle() == nullptr && Register(window_.Instance(), kOwnerClass)) {
+        ::CreateWindowExW(WS_EX_TOOLWINDOW, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                          window_.Instance(), this);
     }
-    return owner_ ? owner_.get() : window_.Handle();
+    return Handle() != nullptr ? Handle() : window_.Handle();
 }
 
 std::optional<std::size_t> PopupMenus::Track(const std::vector<MenuItemView>& items,
@@ -104,7 +102,7 @@ std::optional<std::size_t> PopupMenus::Track(const std::vector<MenuItemView>& it
     trackedSize_ = size;
     BOOL chosen = FALSE;
     {
-        MainWindow::MenuScope open(window_);
+        const MenuLoop::Scope open(loop_);
         chosen = ::TrackPopupMenuEx(menu.get(), flags, x, y, owner, &params);
     }
     tracked_ = nullptr;

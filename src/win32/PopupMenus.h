@@ -9,18 +9,17 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "win32/Handles.h"
+#include "win32/WindowClass.h"
 
 namespace nimbrel::win32 {
 
 class MainWindow;
+class MenuLoop;
 class Pictures;
 
-class PopupMenus {
+class PopupMenus : private WindowProc<PopupMenus> {
 public:
-    explicit PopupMenus(MainWindow& window) : window_(window) {}
-    PopupMenus(const PopupMenus&) = delete;
-    PopupMenus& operator=(const PopupMenus&) = delete;
+    PopupMenus(MainWindow& window, MenuLoop& loop) : window_(window), loop_(loop) {}
 
     // Shows items beside anchor, with pictures at the small-icon size of the main window's display, and waits
     // for the choice; the chosen entry's index, or nothing when the menu was dismissed.
@@ -29,13 +28,14 @@ public:
                                      Pictures* pictures);
 
 private:
-    static LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class WindowProc<PopupMenus>;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     HWND Owner();
     bool OnMeasureItem(MEASUREITEMSTRUCT& item) const;
     bool OnDrawItem(const DRAWITEMSTRUCT& item) const;
 
     MainWindow& window_;
-    UniqueWindow owner_;
+    MenuLoop& loop_;
     // The menu on screen and how its pictures are drawn, while Track waits.
     HMENU tracked_ = nullptr;
     Pictures* trackedPictures_ = nullptr;

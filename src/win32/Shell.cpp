@@ -2,14 +2,13 @@
 
 #include <windows.h>
 
-#include <objbase.h>
-#include <oleauto.h>
 #include <shellapi.h>
 #include <shldisp.h>
 #include <shlobj.h>
 
 #include <vector>
 
+#include "win32/Com.h"
 #include "win32/Handles.h"
 #include "win32/Strings.h"
 
@@ -20,17 +19,6 @@ namespace {
 constexpr CLSID kShellClass = {0x13709620, 0xc279, 0x11ce, {0xa4, 0x9e, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
 // {D8F015C0-C278-11CE-A49E-444553540000}: its IShellDispatch interface.
 constexpr IID kShellDispatch = {0xd8f015c0, 0xc278, 0x11ce, {0xa4, 0x9e, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
-
-struct ComRelease {
-    void operator()(IUnknown* object) const noexcept { object->Release(); }
-};
-template <typename T>
-using ComPtr = std::unique_ptr<T, ComRelease>;
-
-struct BstrFree {
-    void operator()(BSTR text) const noexcept { ::SysFreeString(text); }
-};
-using UniqueBstr = std::unique_ptr<OLECHAR, BstrFree>;
 
 }  // namespace
 
@@ -55,12 +43,10 @@ bool Shell::OpenDocument(const std::string& file) {
 }
 
 bool Shell::OpenControlPanelItem(const std::string& applet) {
-    IShellDispatch* raw = nullptr;
-    if (FAILED(::CoCreateInstance(kShellClass, nullptr, CLSCTX_INPROC_SERVER, kShellDispatch,
-                                  reinterpret_cast<void**>(&raw))) ||
-        raw == nullptr)
+    ComPtr<IShellDispatch> shell;
+    if (FAILED(::CoCreateInstance(kShellClass, nullptr, CLSCTX_INPROC_SERVER, kShellDispatch, shell.put_void())) ||
+        !shell)
         return false;
-    ComPtr<IShellDispatch> shell(raw);
     UniqueBstr name(::SysAllocString(Utf8ToWide(applet).c_str()));
     if (!name)
         return false;

@@ -1,4 +1,11 @@
-// Every service of the seam, built on one main window.
+// Every service of the seam, built on one main window. Which file of src/win32/ owns what: main.cpp runs wWinMain;
+// WindowClass.h is every window's scaffolding (this at WM_NCCREATE, the exception barrier, Subclass), Com.h and
+// Handles.h the owning pointers; MainWindow is the top-level window in twips, Desktop the screen, the pointer, the
+// nested message pump and message boxes, Timers the timers; MenuLoop knows whether a menu is open and keeps a
+// drop-down's life (DropDownScope); CommandBarView builds and lays out the toolbar, BarLooks (ToolbarLook) styles and
+// paints it, ToolbarKeys works its keyboard, PopupMenus shows the drop-down menus, Pictures cuts the picture strips;
+// Shell, Files and SingleBar are the shell, the settings file and the one bar per folder; Dpi, Units, Strings and
+// DllSearch the scale, twips, text and DLL search; WineQuirks holds every Wine-only path, chosen at run time.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +15,7 @@
 #include "win32/Desktop.h"
 #include "win32/Files.h"
 #include "win32/MainWindow.h"
+#include "win32/MenuLoop.h"
 #include "win32/Shell.h"
 #include "win32/Timers.h"
 
@@ -19,9 +27,9 @@ public:
         : window_(instance),
           screen_(window_),
           timers_(window_),
-          pump_(window_),
+          pump_(window_, menuLoop_),
           shell_(window_.Handle()),
-          barViews_(window_, instance),
+          barViews_(window_, menuLoop_, instance),
           platform_{window_, screen_, timers_, pointer_, pump_, messageBox_, files_, shell_, process_, barViews_} {}
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
@@ -31,6 +39,7 @@ public:
     Platform& Services() { return platform_; }
 
 private:
+    MenuLoop menuLoop_;
     MainWindow window_;
     Screen screen_;
     TimerFactory timers_;

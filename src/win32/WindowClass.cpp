@@ -1,27 +1,26 @@
 #include "win32/WindowClass.h"
 
+#include <exception>
+#include <string>
+
+#include "win32/Strings.h"
+
 namespace nimbrel::win32 {
 
-bool RegisterWindowClass(HINSTANCE instance,
-                         const wchar_t* name,
-                         WNDPROC procedure,
-                         UINT style,
-                         HBRUSH background,
-                         HICON icon) {
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof(existing);
-    if (::GetClassInfoExW(instance, name, &existing))
-        return true;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.style = style;
-    wc.lpfnWndProc = procedure;
-    wc.hInstance = instance;
-    wc.hIcon = icon;
-    wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    wc.hbrBackground = background;
-    wc.lpszClassName = name;
-    return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+void ReportCaught() noexcept {
+#ifndef NDEBUG
+    try {
+        std::wstring text = L"Nimbrel: a window procedure stopped an exception";
+        try {
+            throw;
+        } catch (const std::exception& caught) {
+            text += L": " + Utf8ToWide(caught.what());
+        } catch (...) {
+        }
+        ::OutputDebugStringW((text + L"\n").c_str());
+    } catch (...) {
+    }
+#endif
 }
 
 }  // namespace nimbrel::win32

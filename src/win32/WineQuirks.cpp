@@ -3,7 +3,9 @@
 #include <windows.h>
 
 namespace nimbrel::win32 {
+namespace {
 
+// True when ntdll is Wine's (it exports wine_get_version).
 bool RunningOnWine() {
     static const bool wine = [] {
         HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
@@ -11,6 +13,8 @@ bool RunningOnWine() {
     }();
     return wine;
 }
+
+}  // namespace
 
 bool MenuPicturesDrawnByProgram() {
     return RunningOnWine();
@@ -21,6 +25,10 @@ bool TipTimerOutlivesDeactivation() {
 }
 
 bool ToolbarKeepsItsVisualStyle() {
+    return RunningOnWine();
+}
+
+bool DelayImportsSearchProgramFolder() {
     return RunningOnWine();
 }
 

@@ -4,9 +4,6 @@
 
 namespace nimbrel::win32 {
 
-// True when ntdll is Wine's (it exports wine_get_version).
-bool RunningOnWine();
-
 // Windows draws a 32-bit premultiplied menu-item bitmap (MIIM_BITMAP) with its alpha and keeps the menu's
 // visual style. Wine drops the alpha and paints the transparent corners black, so there the program draws
 // the pictures itself through HBMMENU_CALLBACK.
@@ -19,5 +16,10 @@ bool TipTimerOutlivesDeactivation();
 // SetWindowTheme(L" ", L" ") turns a toolbar's visual style off on Windows, which then draws Classic's raised
 // buttons itself. Wine's toolbar keeps drawing with its style, so there the edges come from custom draw.
 bool ToolbarKeepsItsVisualStyle();
+
+// Windows' DLLs take what they load late from the directories the program allowed. Wine's own DLLs resolve their
+// delay imports with the program's folder first, whatever the default DLL directories say (Wine 8: its uxtheme
+// takes msimg32 that way), so there the program loads those from the system folder before anything needs them.
+bool DelayImportsSearchProgramFolder();
 
 }  // namespace nimbrel::win32

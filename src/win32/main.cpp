@@ -2,11 +2,11 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <objbase.h>
 
 #include <cstdlib>
 
 #include "app/frmMain.h"
+#include "win32/Com.h"
 #include "win32/DllSearch.h"
 #include "win32/SingleBar.h"
 #include "win32/Strings.h"
@@ -22,21 +22,6 @@ void __verbose_terminate_handler() {
 }  // namespace __gnu_cxx
 
 namespace {
-
-// The single-threaded apartment that the shell automation object needs, for the whole run.
-class ComApartment {
-public:
-    ComApartment() : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    ~ComApartment() {
-        if (initialised_)
-            ::CoUninitialize();
-    }
-
-private:
-    bool initialised_;
-};
 
 // Points the window's events at the form for as long as the form lives.
 class FormEvents {
@@ -70,7 +55,7 @@ int Run(HINSTANCE instance) {
     controls.dwSize = sizeof(controls);
     controls.dwICC = ICC_BAR_CLASSES;
     ::InitCommonControlsEx(&controls);
-    ComApartment apartment;
+    const nimbrel::win32::ComApartment apartment;
 
     nimbrel::win32::Win32Platform platform(instance);
     if (!platform.Ready()) {

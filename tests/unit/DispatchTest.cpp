@@ -50,6 +50,11 @@ TEST_F(DispatchTest, BarButtonsOfElementZero) {
 TEST_F(DispatchTest, HelpUsesTheExecutablesFolderAsReported) {
     sys.process.executableFolder = "D:\\";
     EXPECT_EQ(Click(0, "HELP"), (std::vector<std::string>{"shell.Open(D:\\/nimbrel.pdf)"}));
+    // An unknown folder opens nothing, and the bar parks as after any command.
+    sys.process.executableFolder.clear();
+    form->GO_BarOn();
+    EXPECT_TRUE(Click(0, "HELP").empty());
+    EXPECT_TRUE(Parked());
 }
 
 TEST_F(DispatchTest, MenuItemsOfElementOne) {
@@ -147,6 +152,7 @@ TEST(DecideCommand, IsAPureTableLookup) {
     EXPECT_EQ(DecideCommand(0, "EXIT", c, "C:\\PF", "C:\\X"), (Command{Command::Kind::Exit, ""}));
     EXPECT_EQ(DecideCommand(0, "HELP", c, "C:\\PF", "C:\\Apps\\Bar"),
               (Command{Command::Kind::Open, "C:\\Apps\\Bar/nimbrel.pdf"}));
+    EXPECT_EQ(DecideCommand(0, "HELP", c, "C:\\PF", ""), Command{});
 }
 
 }  // namespace

@@ -97,7 +97,6 @@ public:
         }
         parkedOnce_ = parkedOnce_ || !form_->BarShown;
         ASSERT_EQ(sys_.window.width, startWidth_);
-        ASSERT_EQ(sys_.window.width, startWidth_);
         ASSERT_EQ(sys_.window.height, startHeight_);
         ASSERT_TRUE(sys_.window.visible);
         ASSERT_LE(form_->cmdBar.size(), 2U) << "one instance serves every drop-down";

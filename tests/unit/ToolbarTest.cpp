@@ -237,6 +237,21 @@ TEST_F(DropDownTest, FirstDropDownAsksForElementOneAndEveryLaterOneReusesIt) {
     EXPECT_TRUE(browser[2].enabled);
 }
 
+TEST_F(DropDownTest, TheMenusViewHoldsTheBarsPicturesWhenItOpens) {
+    // The one way the pictures reach the menus: the core hands its own to the drop-down instance.
+    Start();
+    std::shared_ptr<IImageList> held[2];
+    sys.barViews.choose = [&](const std::vector<MenuItemView>&) -> std::optional<std::size_t> {
+        held[0] = sys.barViews.views[1]->images[0];
+        held[1] = sys.barViews.views[1]->images[1];
+        return std::nullopt;
+    };
+    form->cmdBar[0]->PressDropDown("BROWSER", {});
+    ASSERT_NE(form->ImageList1, nullptr);
+    EXPECT_EQ(held[0], form->ImageList1);
+    EXPECT_EQ(held[1], form->ImageList1);
+}
+
 TEST_F(DropDownTest, ListsOnlyVisibleItemsAndTheChoiceClicksFromElementOne) {
     sys.files.Put("C:\\Program Files\\opera\\opera.exe");
     sys.files.Put("C:\\Program Files\\netscape\\netscape browser\\netscape.exe");

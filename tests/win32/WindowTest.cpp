@@ -16,6 +16,7 @@
 #include "win32/Desktop.h"
 #include "win32/Dpi.h"
 #include "win32/MainWindow.h"
+#include "win32/MenuLoop.h"
 #include "win32/Timers.h"
 #include "win32/Units.h"
 
@@ -60,6 +61,7 @@ protected:
     // What the window reads as the primary display's DPI: the system's, until a test changes it.
     Dpi primaryDpi = PrimaryDpi();
     MainWindow window{::GetModuleHandleW(nullptr), [this] { return primaryDpi; }};
+    MenuLoop menuLoop;
 };
 
 TEST_F(WindowTest, StartsHiddenAsAToolWindowTitledNimbrel) {
@@ -180,7 +182,7 @@ TEST_F(WindowTest, DoEventsRunsPendingTicksAndReturns) {
     int ticks = 0;
     auto timer = timers.CreateTimer([&] { ++ticks; }, true, 10);
     ::Sleep(60);
-    MessagePump pump(window);
+    MessagePump pump(window, menuLoop);
     pump.DoEvents();
     EXPECT_GE(ticks, 1);
     const DWORD start = ::GetTickCount();
@@ -190,7 +192,7 @@ TEST_F(WindowTest, DoEventsRunsPendingTicksAndReturns) {
 }
 
 TEST_F(WindowTest, DoEventsLeavesTheQuitMessageForTheMainLoop) {
-    MessagePump pump(window);
+    MessagePump pump(window, menuLoop);
     ::PostQuitMessage(7);
     pump.DoEvents();
     MSG msg{};
@@ -199,16 +201,16 @@ TEST_F(WindowTest, DoEventsLeavesTheQuitMessageForTheMainLoop) {
 }
 
 TEST_F(WindowTest, DoEventsWhileAMenuIsOpenLeavesInputToTheMenu) {
-    MessagePump pump(window);
+    MessagePump pump(window, menuLoop);
     ::PostMessageW(window.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     ::PostMessageW(window.Handle(), WM_KEYDOWN, VK_RETURN, 0);
     ::PostMessageW(window.Handle(), WM_APP, 0, 0);
     {
-        MainWindow::MenuScope open(window);
-        ASSERT_TRUE(window.MenuOpen());
+        const MenuLoop::Scope open(menuLoop);
+        ASSERT_TRUE(menuLoop.Open());
         pump.DoEvents();
     }
-    EXPECT_FALSE(window.MenuOpen());
+    EXPECT_FALSE(menuLoop.Open());
     MSG msg{};
     EXPECT_TRUE(::PeekMessageW(&msg, nullptr, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_NOREMOVE));
     EXPECT_TRUE(::PeekMessageW(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE));
@@ -267,12 +269,12 @@ protected:
 
     HWND Toolbar(const CommandBarView& view) const { return view.Toolbar(); }
 
-    BarViewFactory factory{window, ::GetModuleHandleW(nullptr)};
+    BarViewFactory factory{window, menuLoop, ::GetModuleHandleW(nullptr)};
     RecordedEvents events;
 };
 
 TEST_F(BarViewTest, KeepsTheAskedSizeInWholePixels) {
-    CommandBarView view(window, factory, events, 200);
+    CommandBarView view(window, menuLoop, events, 200);
     view.SetHeight(400.0f);
     view.SetWidth(400.0f);
     const float tppY = TwipsPerPixel(DpiY());
@@ -285,7 +287,7 @@ TEST_F(BarViewTest, KeepsTheAskedSizeInWholePixels) {
 }
 
 TEST_F(BarViewTest, NoToolbarUntilButtonsAreShown) {
-    CommandBarView view(window, factory, events, 200);
+    CommandBarView view(window, menuLoop, events, 200);
     view.SetAlignment(1);
     view.SetHeight(400.0f);
     EXPECT_EQ(Toolbar(view), nullptr);
@@ -294,7 +296,7 @@ TEST_F(BarViewTest, NoToolbarUntilButtonsAreShown) {
 }
 
 TEST_F(BarViewTest, TopAlignmentStretchesOverTheClientWidthWithButtonsInTheMiddle) {
-    CommandBarView view(window, factory, events, 200);
+    CommandBarView view(window, menuLoop, events, 200);
     view.SetImageList(0, factory.LoadImageList());
     view.SetAlignment(1);
     view.SetDockSide(0);
@@ -325,7 +327,7 @@ TEST_F(BarViewTest, TopAlignmentStretchesOverTheClientWidthWithButtonsInTheMiddl
 }
 
 TEST_F(BarViewTest, BottomAlignmentSitsOnTheBottomEdge) {
-    CommandBarView view(window, factory, events, 200);
+    CommandBarView view(window, menuLoop, events, 200);
     view.SetAlignment(2);
     view.SetDockSide(3);
     view.SetHeight(400.0f);
@@ -339,7 +341,7 @@ TEST_F(BarViewTest, BottomAlignmentSitsOnTheBottomEdge) {
 }
 
 TEST_F(BarViewTest, ButtonsAreAddedWithTheirStates) {
-    CommandBarView view(window, factory, events, 200);
+    CommandBarView view(window, menuLoop, events, 200);
     view.SetAlignment(1);
     view.SetHeight(400.0f);
     view.ShowButtons(Buttons());
@@ -365,7 +367,7 @@ TEST_F(BarViewTest, ButtonsAreAddedWithTheirStates) {
 }
 
 TEST_F(BarViewTest, VerticalDockSideWrapsEveryButton) {
-    CommandBarView view(window, factory, events, 200);
+    CommandBarView view(window, menuLoop, events, 200);
     view.SetAlignment(3);
     view.SetDockSide(1);
     view.SetWidth(400.0f);
@@ -385,7 +387,7 @@ TEST_F(BarViewTest, VerticalDockSideWrapsEveryButton) {
 }
 
 TEST_F(BarViewTest, AClickRaisesButtonPressedWithItsKey) {
-    CommandBarView view(window, factory, events, 200);
+    CommandBarView view(window, menuLoop, events, 200);
     view.ShowButtons(Buttons());
     ::SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), reinterpret_cast<LPARAM>(Toolbar(view)));
     ASSERT_EQ(events.pressed.size(), 1u);
@@ -394,7 +396,7 @@ TEST_F(BarViewTest, AClickRaisesButtonPressedWithItsKey) {
 }
 
 TEST_F(BarViewTest, ADropDownPressRaisesItsAnchorInScreenPixels) {
-    CommandBarView view(window, factory, events, 200);
+    CommandBarView view(window, menuLoop, events, 200);
     view.SetAlignment(1);
     view.SetDockSide(0);
     view.SetHeight(400.0f);
@@ -421,7 +423,7 @@ TEST_F(BarViewTest, ADropDownPressRaisesItsAnchorInScreenPixels) {
 
 TEST_F(BarViewTest, EveryButtonCarriesItsNameAsItsText) {
     // The one string that tips and accessibility clients both read.
-    CommandBarView view(window, factory, events, 200);
+    CommandBarView view(window, menuLoop, events, 200);
     view.ShowButtons(Buttons());
     HWND toolbar = Toolbar(view);
     wchar_t title[32] = {};
@@ -445,7 +447,7 @@ TEST_F(BarViewTest, EveryButtonCarriesItsNameAsItsText) {
 }
 
 TEST_F(BarViewTest, AccessibilityClientsReadTheSameNames) {
-    CommandBarView view(window, factory, events, 200);
+    CommandBarView view(window, menuLoop, events, 200);
     view.ShowButtons(Buttons());
     IAccessible* raw = nullptr;
     if (FAILED(::AccessibleObjectFromWindow(Toolbar(view), static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
@@ -476,7 +478,7 @@ TEST_F(BarViewTest, AccessibilityClientsReadTheSameNames) {
 }
 
 TEST_F(BarViewTest, ADisplayScaleChangeRemakesThePicturesAtTheNewSize) {
-    CommandBarView view(window, factory, events, 200);
+    CommandBarView view(window, menuLoop, events, 200);
     view.SetImageList(0, factory.LoadImageList());
     view.SetAlignment(1);
     view.SetHeight(400.0f);
@@ -507,7 +509,7 @@ TEST_F(BarViewTest, ADisplayScaleChangeRemakesThePicturesAtTheNewSize) {
 }
 
 TEST_F(BarViewTest, ARescaleWhileADropDownIsOpenWaitsUntilItHasClosed) {
-    CommandBarView view(window, factory, events, 200);
+    CommandBarView view(window, menuLoop, events, 200);
     view.SetImageList(0, factory.LoadImageList());
     view.SetAlignment(1);
     view.ShowButtons(Buttons());
@@ -566,7 +568,7 @@ TEST_F(WindowTest, TheWorkAreaAndTheMonitorsAreTheSystems) {
 TEST_F(BarViewTest, KeysMoveThroughTheButtonsAndPressThem) {
     // Along a horizontal bar: no button is hot at first, Right and Left step over the separator and the hidden
     // button, Home and End go to the ends, Enter presses, Down opens a category.
-    CommandBarView view(window, factory, events, 200);
+    CommandBarView view(window, menuLoop, events, 200);
     view.SetAlignment(1);
     view.SetDockSide(0);
     view.SetHeight(400.0f);
@@ -599,7 +601,7 @@ TEST_F(BarViewTest, KeysMoveThroughTheButtonsAndPressThem) {
 TEST_F(BarViewTest, TipsStayHiddenWhileADropDownIsOpen) {
     // The pointer rests on Browser and its tip is armed; the drop-down opens at once. While it is open the tip
     // must not come up, and once it has closed the same rest shows the tip again.
-    CommandBarView view(window, factory, events, 200);
+    CommandBarView view(window, menuLoop, events, 200);
     view.SetAlignment(1);
     view.SetHeight(400.0f);
     view.ShowButtons(Buttons());
@@ -645,7 +647,7 @@ TEST_F(BarViewTest, HighContrastDrawsEveryColourfulLookWithTheSystemColours) {
     HIGHCONTRASTW before{};
     before.cbSize = sizeof(before);
     ASSERT_TRUE(::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(before), &before, 0));
-    CommandBarView view(window, factory, events, 200);
+    CommandBarView view(window, menuLoop, events, 200);
     view.ShowButtons(Buttons());
     view.SetStyle(3);  // Dark
     auto customDraw = [&] {
@@ -691,7 +693,7 @@ TEST_F(BarViewTest, StyleNumbersGiveTheirLooks) {
     EXPECT_EQ(DrawnLook(BarLook::Classic, true), BarLook::Classic);
     EXPECT_EQ(DrawnLook(BarLook::Dark, false), BarLook::Dark);
 
-    CommandBarView view(window, factory, events, 200);
+    CommandBarView view(window, menuLoop, events, 200);
     view.ShowButtons(Buttons());
     EXPECT_EQ(::GetWindowLongW(Toolbar(view), GWL_STYLE) & TBSTYLE_FLAT, 0);  // 0: raised buttons
     view.SetStyle(1);
@@ -699,8 +701,24 @@ TEST_F(BarViewTest, StyleNumbersGiveTheirLooks) {
     EXPECT_EQ(::SendMessageW(Toolbar(view), TB_BUTTONCOUNT, 0, 0), 4);  // rebuilt with its buttons
 }
 
+TEST(ToolbarLookTest, TellsWhetherTheDrawnLookChanged) {
+    ToolbarLook look;  // style 0: Classic
+    EXPECT_FALSE(look.SetStyle(0));
+    EXPECT_TRUE(look.SetStyle(3));
+    EXPECT_FALSE(look.SetStyle(3));
+    EXPECT_TRUE(look.SetStyle(1));
+    EXPECT_FALSE(look.SetStyle(7)) << "any other number is Flat too";
+    // High contrast draws the colourful looks as Flat, and leaves Classic alone.
+    EXPECT_FALSE(look.SetHighContrast(true));
+    EXPECT_FALSE(look.SetStyle(2));
+    EXPECT_TRUE(look.SetHighContrast(false));
+    EXPECT_TRUE(look.SetHighContrast(true));
+    EXPECT_TRUE(look.SetStyle(0));
+    EXPECT_FALSE(look.SetHighContrast(false));
+}
+
 TEST_F(BarViewTest, EmptyPopupReturnsNothing) {
-    CommandBarView view(window, factory, events, 200);
+    CommandBarView view(window, menuLoop, events, 200);
     EXPECT_FALSE(view.TrackPopup({}, PopupAnchor{}).has_value());
 }
 

@@ -1,0 +1,76 @@
+#include "win32/ToolbarKeys.h"
+
+#include <commctrl.h>
+
+namespace nimbrel::win32 {
+
+LRESULT ToolbarKeys::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_KEYDOWN && OnKeyDown(wParam))
+        return 0;
+    const LRESULT result = subclass_.Default(message, wParam, lParam);
+    // Focus alone makes no button hot; the first arrow key does.
+    if (message == WM_SETFOCUS)
+        SetHot(-1);
+    return result;
+}
+
+int ToolbarKeys::Hot() const {
+    return static_cast<int>(::SendMessageW(toolbar_, TB_GETHOTITEM, 0, 0));
+}
+
+void ToolbarKeys::SetHot(int position) const {
+    ::SendMessageW(toolbar_, TB_SETHOTITEM, static_cast<WPARAM>(position), 0);
+}
+
+void ToolbarKeys::MoveHot(int step) const {
+    const int count = static_cast<int>(bar_.ButtonCount());
+    if (count == 0)
+        return;
+    const int hot = Hot();
+    // From no hot button, forward starts at the first and backward at the last.
+    int position = hot >= 0 && hot < count ? hot : (step > 0 ? -1 : count);
+    for (int tries = 0; tries < count; ++tries) {
+        position = (position + step + count) % count;
+        if (bar_.Pressable(static_cast<std::size_t>(position))) {
+            SetHot(position);
+            return;
+        }
+    }
+}
+
+bool ToolbarKeys::OnKeyDown(WPARAM key) {
+    const int hot = Hot();
+    const bool onCategory =
+        hot >= 0 && static_cast<std::size_t>(hot) < bar_.ButtonCount() && bar_.DropDown(static_cast<std::size_t>(hot));
+    const int side = bar_.DockSide();
+    const bool vertical = side == 1 || side == 2;
+    const WPARAM next = vertical ? VK_DOWN : VK_RIGHT;
+    const WPARAM previous = vertical ? VK_UP : VK_LEFT;
+    // The key that opens a menu points the way it opens: across the bar, away from the edge.
+    WPARAM opener = VK_DOWN;
+    if (side == 1)
+        opener = VK_RIGHT;
+    else if (side == 2)
+        opener = VK_LEFT;
+    if (key == next) {
+        MoveHot(1);
+    } else if (key == previous) {
+        MoveHot(-1);
+    } else if (key == VK_HOME || key == VK_END) {
+        SetHot(-1);
+        MoveHot(key == VK_HOME ? 1 : -1);
+    } else if (key == VK_RETURN || key == VK_SPACE || (onCategory && (key == opener || (side == 3 && key == VK_UP)))) {
+        // The character that TranslateMessage made of this key is still queued; a menu opened now would take it
+        // for its own and close.
+        MSG typed{};
+        while (::PeekMessageW(&typed, toolbar_, WM_CHAR, WM_CHAR, PM_REMOVE)) {
+        }
+        if (hot >= 0)
+            bar_.Press(static_cast<std::size_t>(hot));
+    } else {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace nimbrel::win32
