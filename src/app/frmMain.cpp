@@ -99,7 +99,7 @@ void frmMain::OnRecallRequested() {
         platform_.pump.Post([this] { OnRecallRequested(); });
         return;
     }
-    GO_BarOn();
+    GO_BarOnKeyboard();
 }
 
 void frmMain::OnEndRequested() {

@@ -41,6 +41,10 @@ public:
 
     // Docking, parking and exit.
     void GO_BarOn();
+    // The keyboard's call, which another start of the program (its shortcut key) makes: docks a parked bar, brings
+    // it in front, gives it the foreground and the keyboard focus with no button lit, and keeps the pointer watch
+    // from parking it until a command runs, Esc is pressed on it or it loses activation.
+    void GO_BarOnKeyboard();
     void GO_BarOff();
     void GO_Exit();
 
@@ -49,6 +53,9 @@ public:
     void Timer2_Timer();
     void cmdBar_ButtonClick(std::int16_t index, Button& button) override;
     void cmdBar_RequestNewInstance(std::int16_t index, CommandBar*& slot) override;
+    // Keys act only on a docked bar.
+    bool cmdBar_KeysAccepted(std::int16_t index) override;
+    void cmdBar_Escape(std::int16_t index) override;
     // The display's twips per pixel changed: the bar and the window get their twips sizes again at the new
     // scale, and the window goes back to where it was, docked at its edge or parked.
     void Form_DpiChanged();
@@ -61,6 +68,7 @@ public:
     void OnWorkAreaChanged() override;
     void OnScaleChanged() override;
     void OnRecallRequested() override;
+    void OnDeactivated() override;
     void OnEndRequested() override;
 
     // Program-wide values.
@@ -93,12 +101,15 @@ private:
     // True when the event must wait: it is then posted to run again once the bar is up and not moving.
     bool Deferred(void (frmMain::*event)());
     Point ParkedPlaceNow() const;
+    bool DropDownOpen() const;
 
     Platform& platform_;
     bool ended_ = false;
-    bool up_ = false;          // LoadMainWindow has shown the bar
-    bool moving_ = false;      // inside a MoveScope
-    bool parkedOnce_ = false;  // a BOTTOM bar keeps its start-up overhang until its first park
+    bool up_ = false;                      // LoadMainWindow has shown the bar
+    bool moving_ = false;                  // inside a MoveScope
+    bool parkedOnce_ = false;              // a BOTTOM bar keeps its start-up overhang until its first park
+    bool keyboardHold_ = false;            // called by the keyboard: the pointer watch leaves it docked
+    std::uintptr_t foregroundBefore_ = 0;  // the window that had the foreground before the keyboard's call
 };
 
 }  // namespace nimbrel

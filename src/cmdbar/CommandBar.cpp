@@ -173,7 +173,17 @@ void CommandBar::ShowDropDown(ButtonBar& bar, const PopupAnchor& anchor) {
     if (items.empty())
         items.push_back({-1, kNoProgramFound, false});
 
-    std::optional<std::size_t> choice = view_->TrackPopup(items, anchor);
+    std::optional<std::size_t> choice;
+    {
+        struct Showing {
+            bool& flag;
+            explicit Showing(bool& f) : flag(f) { flag = true; }
+            Showing(const Showing&) = delete;
+            Showing& operator=(const Showing&) = delete;
+            ~Showing() { flag = false; }
+        } showing(dropDownShowing_);
+        choice = view_->TrackPopup(items, anchor);
+    }
     if (choice && *choice < shown.size())
         host_.cmdBar_ButtonClick(index_, *shown[*choice]);
 }

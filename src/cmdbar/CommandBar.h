@@ -126,6 +126,10 @@ public:
     virtual void cmdBar_ButtonClick(std::int16_t index, Button& button) = 0;
     // The host fills slot with a new instance, or leaves it empty to refuse.
     virtual void cmdBar_RequestNewInstance(std::int16_t index, CommandBar*& slot) = 0;
+    // Whether keys on the bar of element index may press its buttons now.
+    virtual bool cmdBar_KeysAccepted(std::int16_t index) = 0;
+    // Esc on the bar of element index.
+    virtual void cmdBar_Escape(std::int16_t index) = 0;
 };
 
 class CommandBar final : private ICommandBarViewEvents {
@@ -159,6 +163,8 @@ public:
 
     // Shows bar as a popup menu of its visible buttons and raises the click of the chosen one from this instance.
     void ShowDropDown(ButtonBar& bar, const PopupAnchor& anchor);
+    // True while ShowDropDown waits for the choice.
+    bool DropDownShowing() const { return dropDownShowing_; }
 
     // Called by a button whose look changed.
     void ButtonChanged(const Button& button);
@@ -170,6 +176,8 @@ public:
 private:
     void OnButtonPressed(const std::string& key) override;
     void OnDropDownPressed(const std::string& key, const PopupAnchor& anchor) override;
+    bool KeysAccepted() const override { return host_.cmdBar_KeysAccepted(index_); }
+    void OnEscapePressed() override { host_.cmdBar_Escape(index_); }
     void RefreshMainBar();
 
     std::int16_t index_;
@@ -183,6 +191,7 @@ private:
     std::shared_ptr<IImageList> images_[2];
     ButtonBar* mainBar_ = nullptr;
     CommandBar* menuHost_ = nullptr;
+    bool dropDownShowing_ = false;
 };
 
 }  // namespace nimbrel

@@ -1,6 +1,7 @@
 #include "docking/Docking.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "app/frmMain.h"
 
@@ -57,16 +58,65 @@ void frmMain::GO_BarOn() {
     Timer2->SetEnabled(true);
 }
 
+void frmMain::GO_BarOnKeyboard() {
+    // A drop-down's own loop has the keyboard.
+    if (ended_ || DropDownOpen())
+        return;
+    IMainWindow& window = platform_.window;
+    if (const std::uintptr_t before = window.ForegroundWindow(); before != 0)
+        foregroundBefore_ = before;
+    if (!BarShown) {
+        const MoveScope moving(*this);
+        const Point place =
+            DockedPlace(BarSettings.ToolbarPosition, platform_.screen.WorkArea(), window.Width(), window.Height());
+        window.Move(place.left, place.top);
+        BarShown = true;
+    }
+    // In front of every window, covered or not, until Timer2 releases the topmost band as after every show.
+    window.SetZOrder(ZOrder::Topmost);
+    window.TakeForeground();
+    window.SetFocus();
+    keyboardHold_ = true;
+    Timer2->SetEnabled(true);
+}
+
 void frmMain::GO_BarOff() {
+    keyboardHold_ = false;
     if (BarShown) {
         const MoveScope moving(*this);
         const Point place = ParkedPlaceNow();
         platform_.window.Move(place.left, place.top);
         BarShown = false;
         parkedOnce_ = true;
+        // A parked bar does not keep the keyboard it was called for.
+        if (foregroundBefore_ != 0)
+            platform_.window.GiveForeground(std::exchange(foregroundBefore_, 0));
     }
     Timer2->SetInterval(kReleaseAfterParkMs);
     Timer2->SetEnabled(true);
+}
+
+bool frmMain::DropDownOpen() const {
+    for (const auto& bar : cmdBar) {
+        if (bar->DropDownShowing())
+            return true;
+    }
+    return false;
+}
+
+bool frmMain::cmdBar_KeysAccepted(std::int16_t /*index*/) {
+    return BarShown && !ended_;
+}
+
+void frmMain::cmdBar_Escape(std::int16_t /*index*/) {
+    // From the next tick on the pointer decides again.
+    keyboardHold_ = false;
+}
+
+void frmMain::OnDeactivated() {
+    // Another window has the foreground now: nothing to give back, and no keyboard to wait for.
+    keyboardHold_ = false;
+    foregroundBefore_ = 0;
 }
 
 Point frmMain::ParkedPlaceNow() const {

@@ -90,7 +90,10 @@ void frmMain::Timer1_Timer() {
     in.windowHeight = platform_.window.Height();
     in.onOtherMonitor = OnOtherMonitor(platform_.screen.Monitors(), px, py);
 
-    const WatchDecision decision = Decide(in);
+    WatchDecision decision = Decide(in);
+    // A bar that the keyboard called stays while the keyboard works it.
+    if (decision == WatchDecision::Hide && keyboardHold_)
+        decision = WatchDecision::None;
     // A docked bar that stays ends the tick here.
     if (in.barShown && decision == WatchDecision::None)
         return;

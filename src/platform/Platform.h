@@ -43,6 +43,13 @@ public:
     virtual bool SetFocus() = 0;
     // Repaints the window at once.
     virtual bool Refresh() = 0;
+    // The window that has the foreground now, as an opaque handle; 0 when it is this window or there is none.
+    virtual std::uintptr_t ForegroundWindow() const = 0;
+    // SetForegroundWindow for this window, which Windows allows with the right that another start of the program
+    // grants.
+    virtual bool TakeForeground() = 0;
+    // Gives the foreground back to a window that ForegroundWindow named, if it is still there.
+    virtual bool GiveForeground(std::uintptr_t window) = 0;
 };
 
 // A rectangle in pixels of the virtual screen, whose origin is the primary monitor's top-left corner.
@@ -213,6 +220,10 @@ public:
     virtual ~ICommandBarViewEvents() = default;
     virtual void OnButtonPressed(const std::string& key) = 0;
     virtual void OnDropDownPressed(const std::string& key, const PopupAnchor& anchor) = 0;
+    // Whether a key may press a button now: never while the bar is parked.
+    virtual bool KeysAccepted() const = 0;
+    // Esc on the bar itself, with no menu open.
+    virtual void OnEscapePressed() = 0;
 };
 
 class ICommandBarView {
@@ -251,8 +262,10 @@ public:
     virtual void OnWorkAreaChanged() = 0;
     // A display's scale may have changed.
     virtual void OnScaleChanged() = 0;
-    // Another start of the same program wants the bar back.
+    // Another start of the same program wants the bar back, as its shortcut key makes one.
     virtual void OnRecallRequested() = 0;
+    // The window is no longer the active one: the user or another program turned elsewhere.
+    virtual void OnDeactivated() = 0;
     // The session ends, or the installer replaces the program: end at once, as Exit does.
     virtual void OnEndRequested() = 0;
 };

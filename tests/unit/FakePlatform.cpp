@@ -118,6 +118,18 @@ bool FakeWindow::SetFocus() {
     return !failFocus;
 }
 
+bool FakeWindow::TakeForeground() {
+    log_.Add("window.SetForegroundWindow");
+    foreground = 0;
+    return true;
+}
+
+bool FakeWindow::GiveForeground(std::uintptr_t window) {
+    log_.Add("window.GiveForeground(" + std::to_string(window) + ")");
+    foreground = window;
+    return true;
+}
+
 bool FakeWindow::Refresh() {
     log_.Add("window.Refresh");
     return !failRefresh;

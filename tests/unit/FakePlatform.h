@@ -72,8 +72,13 @@ public:
     bool Activate() override;
     bool SetFocus() override;
     bool Refresh() override;
+    std::uintptr_t ForegroundWindow() const override { return foreground; }
+    bool TakeForeground() override;
+    bool GiveForeground(std::uintptr_t window) override;
 
     float left = 0, top = 0, width = 3000, height = 3000;
+    // The window in the foreground, 0 for this one.
+    std::uintptr_t foreground = 0;
     // Runs inside Move once the window stands at its new place, as Windows sends messages from inside SetWindowPos.
     std::function<void()> onMove;
     bool visible = false;
