@@ -27,6 +27,13 @@ SetCompressor /SOLID lzma
 SetDateSave off
 
 !define APP "Nimbrel"
+; The Start-menu shortcut's key, which calls the running bar with the keyboard (see the manual). AltGr is Ctrl+Alt to
+; Windows, and many layouts type letters with AltGr; Shift+AltGr types far fewer, and none of the common layouts
+; give B a character at that level.
+!define HOTKEY "ALT|CONTROL|SHIFT|B"
+!define CLSID_SHELLLINK "{00021401-0000-0000-C000-000000000046}"
+!define IID_ISHELLLINKW "{000214F9-0000-0000-C000-000000000046}"
+!define IID_IPERSISTFILE "{0000010B-0000-0000-C000-000000000046}"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${APP}"
 !define HOME_PAGE "http://www.nimbrel.org/"
 
@@ -137,6 +144,41 @@ FunctionEnd
 !insertmacro END_RUNNING_BAR ""
 !insertmacro END_RUNNING_BAR "un."
 
+; The hot key of the shortcut $R8. With $R9 empty, reads it into $R9 (a HOTKEYF_ byte over a virtual key, 0 for none;
+; empty when the shortcut cannot be read); otherwise stores $R9 in it.
+Function ShortcutHotKey
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  StrCpy $3 $R9
+  StrCpy $R9 ""
+  System::Call "ole32::CoCreateInstance(g '${CLSID_SHELLLINK}', p 0, i 1, g '${IID_ISHELLLINKW}', *p .r0) i .r2"
+  ${If} $2 == 0
+    System::Call "$0->0(g '${IID_IPERSISTFILE}', *p .r1) i .r2"
+    ${If} $2 == 0
+      ; IPersistFile::Load with STGM_READWRITE
+      System::Call "$1->5(w R8, i 2) i .r2"
+      ${If} $2 == 0
+      ${AndIf} $3 == ""
+        ; IShellLinkW::GetHotkey
+        System::Call "$0->12(*i 0 R9)"
+      ${ElseIf} $2 == 0
+        ; IShellLinkW::SetHotkey, then IPersistFile::Save in place
+        System::Call "$0->13(h r3)"
+        System::Call "$1->6(p 0, i 1)"
+        StrCpy $R9 $3
+      ${EndIf}
+      System::Call "$1->2()"
+    ${EndIf}
+    System::Call "$0->2()"
+  ${EndIf}
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+
 Section "${APP} (required)" SecProgram
   SectionIn RO
   Call EndRunningBar
@@ -149,8 +191,17 @@ Section "${APP} (required)" SecProgram
   ; Nimbrel.Txt is left alone: an upgrade keeps the user's settings, and the program writes the defaults itself.
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
+  ; A reinstall keeps the key that the user gave the shortcut in its Properties, none included.
+  StrCpy $R8 "$SMPROGRAMS\${APP}.lnk"
+  StrCpy $R9 ""
+  ${If} ${FileExists} $R8
+    Call ShortcutHotKey
+  ${EndIf}
   CreateShortcut "$SMPROGRAMS\${APP}.lnk" "$INSTDIR\Nimbrel.exe" "" "$INSTDIR\Nimbrel.exe" 0 \
-      SW_SHOWNORMAL "" "A launcher bar for your internet programs"
+      SW_SHOWNORMAL "${HOTKEY}" "A launcher bar for your internet programs"
+  ${If} $R9 != ""
+    Call ShortcutHotKey
+  ${EndIf}
   ; The startup shortcut exists exactly when its section is chosen; the next section adds it back.
   Delete "$SMSTARTUP\${APP}.lnk"
 

@@ -13,8 +13,8 @@ import os
 import time
 
 from nimbrelbar import Bar
-from winesession import (WineSession, check, expected_file_version, pe_file_version, pe_version_string, run_main,
-                         same_path, wait_for)
+from winesession import (SHORTCUT_KEY, WineSession, check, expected_file_version, link_hotkey, pe_file_version,
+                         pe_version_string, run_main, same_path, wait_for)
 
 SHIPPED = ['Nimbrel.exe', 'nimbrel.pdf', 'README.txt', 'LICENSE.txt', 'CREDITS.txt']
 UNINSTALL_KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Nimbrel'
@@ -103,6 +103,8 @@ def main():
         check('Nimbrel.exe'.encode('utf-16-le') in link or b'Nimbrel.exe' in link,
               'the Start-menu shortcut does not point at Nimbrel.exe')
         check(not os.path.exists(startup_link), 'a plain silent install created the Startup shortcut')
+        check(link_hotkey(start_menu_link) == SHORTCUT_KEY,
+              'the Start-menu shortcut has the key %#06x, not Ctrl+Shift+Alt+B' % link_hotkey(start_menu_link))
 
         values = registry_values(session, UNINSTALL_KEY)
         check(values is not None, 'no uninstall entry under %s' % UNINSTALL_KEY)
@@ -123,6 +125,7 @@ def main():
         # Second install over the first, asking for the Startup shortcut; the settings file must survive it.
         session.wine(setup_copy, '/S', '/AUTOSTART', timeout=120)
         check(os.path.isfile(startup_link), '/AUTOSTART did not create the Startup shortcut')
+        check(link_hotkey(startup_link) == 0, 'the Startup shortcut has a key as well')
         check(os.path.isfile(os.path.join(install_dir, 'Nimbrel.Txt')), 'reinstalling removed Nimbrel.Txt')
 
         session.wine(os.path.join(install_dir, 'uninstall.exe'), '/S', timeout=60)

@@ -17,7 +17,7 @@ import subprocess
 import tempfile
 
 from nimbrelbar import Bar
-from winesession import WineSession, check, run_main, wait_for
+from winesession import SHORTCUT_KEY, WineSession, check, link_hotkey, run_main, wait_for
 
 UNINSTALL_KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Nimbrel'
 
@@ -117,8 +117,15 @@ def main():
             bar = Bar(session)
             bar.start_docked_at_top(install_dir)
 
+            # The user gave the shortcut a key of their own in its Properties, and later none: upgrades keep it.
+            link = os.path.join(session.user_shell_folder('Programs'), 'Nimbrel.lnk')
+            check(link_hotkey(link) == SHORTCUT_KEY, 'the first install gave the shortcut %#06x' % link_hotkey(link))
+            link_hotkey(link, 0x0354)  # Ctrl+Alt+T
             install_over_running_bar(session, setup, install_windows, 'same version')
+            check(link_hotkey(link) == 0x0354, 'the reinstall replaced the user\'s key with %#06x' % link_hotkey(link))
+            link_hotkey(link, 0)
             install_over_running_bar(session, newer_copy, install_windows, 'newer version')
+            check(link_hotkey(link) == 0, 'the upgrade gave back a key the user had removed: %#06x' % link_hotkey(link))
             version = session.wine('reg', 'query', UNINSTALL_KEY, '/v', 'DisplayVersion').stdout
             check('1.0.1' in version, 'the newer installer did not register 1.0.1: %r' % version)
             check(digest(installed_exe) == digest(os.path.join(args.stage, 'Nimbrel.exe')),

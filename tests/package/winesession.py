@@ -47,6 +47,22 @@ class WineSession(Lab):
         return documents
 
 
+# The installer's key for the Start-menu shortcut: HOTKEYF_CONTROL | HOTKEYF_SHIFT | HOTKEYF_ALT over "B".
+SHORTCUT_KEY = 0x0742
+
+
+def link_hotkey(path, value=None):
+    """The HotKey field of a shell link (offset 0x40 of its header); with value, the user's own key written there
+    as the shortcut's Properties would."""
+    import struct
+    data = bytearray(Path(path).read_bytes())
+    check(data[:4] == b'\x4c\x00\x00\x00', '%s is not a shell link' % path)
+    if value is not None:
+        struct.pack_into('<H', data, 0x40, value)
+        Path(path).write_bytes(data)
+    return struct.unpack_from('<H', data, 0x40)[0]
+
+
 def pe_file_version(data):
     """The file version (a, b, c, d) of a Windows program's version resource, or None when it has none.
 
