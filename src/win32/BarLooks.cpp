@@ -7,14 +7,13 @@
 #include <optional>
 
 #include "win32/Dpi.h"
-#include "win32/WineQuirks.h"
 
 namespace nimbrel::win32 {
 namespace {
 
 // How a look draws; CLR_DEFAULT is the system's colour.
 struct Look {
-    bool flat = true;             // TBSTYLE_FLAT: lit under the pointer rather than raised
+    bool edges = false;           // raised buttons that sink while pressed, drawn by the look
     bool themed = true;           // drawn with the visual style
     COLORREF band = CLR_NONE;     // CLR_NONE leaves the band to the window's face colour
     COLORREF bandEnd = CLR_NONE;  // the gradient's far end; CLR_NONE for a plain band
@@ -24,10 +23,9 @@ struct Look {
     COLORREF arrow = CLR_DEFAULT;  // CLR_DEFAULT leaves the system's drop-down arrow alone
 };
 
-// In the order of BarLook. Classic is the system's raised buttons and Dark its own colours: a visual style would
-// draw neither.
+// In the order of BarLook. Classic is raised buttons and Dark its own colours: a visual style would draw neither.
 constexpr Look kLooks[] = {
-    {.flat = false, .themed = false},
+    {.edges = true, .themed = false},
     {},
     {.band = RGB(252, 253, 255),
      .bandEnd = RGB(184, 204, 232),
@@ -75,7 +73,8 @@ void PaintArrow(HDC dc, const RECT& area, COLORREF colour, int dpi) {
     }
 }
 
-// Classic's raised and sunken edges, drawn by hand where the toolbar keeps its visual style.
+// Classic's raised and sunken edges. The toolbar itself stays flat: only a flat toolbar has the lit button that the
+// keyboard moves, and the pointer lights it the same way; the lit button shows the focus rectangle.
 LRESULT ClassicEdges(NMTBCUSTOMDRAW& draw) {
     switch (draw.nmcd.dwDrawStage) {
         case CDDS_PREPAINT:
@@ -85,7 +84,11 @@ LRESULT ClassicEdges(NMTBCUSTOMDRAW& draw) {
         case CDDS_ITEMPOSTPAINT: {
             RECT rc = draw.nmcd.rc;
             const bool pressed = (draw.nmcd.uItemState & (CDIS_SELECTED | CDIS_CHECKED)) != 0;
-            ::DrawEdge(draw.nmcd.hdc, &rc, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT | BF_SOFT);
+            ::DrawEdge(draw.nmcd.hdc, &rc, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT | BF_SOFT | BF_ADJUST);
+            if ((draw.nmcd.uItemState & CDIS_HOT) != 0 && !pressed) {
+                ::InflateRect(&rc, -1, -1);
+                ::DrawFocusRect(draw.nmcd.hdc, &rc);
+            }
             return CDRF_DODEFAULT;
         }
         default:
@@ -125,11 +128,6 @@ bool ToolbarLook::SetHighContrast(bool on) {
 
 void ToolbarLook::Apply(HWND toolbar) const {
     const Look& look = LookOf(Drawn());
-    // The control follows a change of its window style (WM_STYLECHANGED).
-    const LONG_PTR style = ::GetWindowLongPtrW(toolbar, GWL_STYLE);
-    const LONG_PTR flat = look.flat ? TBSTYLE_FLAT : 0;
-    if ((style & TBSTYLE_FLAT) != flat)
-        ::SetWindowLongPtrW(toolbar, GWL_STYLE, (style & ~LONG_PTR{TBSTYLE_FLAT}) | flat);
     if (look.themed)
         ::SetWindowTheme(toolbar, nullptr, nullptr);
     else
@@ -179,7 +177,7 @@ bool ToolbarLook::PaintBand(HDC dc, const RECT& band, bool vertical) const {
 
 LRESULT ToolbarLook::CustomDraw(NMTBCUSTOMDRAW& draw) const {
     const Look& look = LookOf(Drawn());
-    if (!look.flat && ToolbarKeepsItsVisualStyle())
+    if (look.edges)
         return ClassicEdges(draw);
     if (look.band == CLR_NONE)
         return CDRF_DODEFAULT;

@@ -1,5 +1,5 @@
 // The four looks of the style number:
-//   0 Classic   the system's raised 3-D buttons on the face colour.
+//   0 Classic   raised 3-D buttons that sink while pressed, on the face colour.
 //   1 Flat      flat buttons that light up under the pointer, on the face colour (the default look).
 //   2 Gradient  flat buttons over a light blue gradient running across the bar.
 //   3 Dark      flat buttons on a charcoal band, light drop-down arrows, a blue-grey frame under the pointer.
@@ -32,7 +32,7 @@ public:
     bool SetStyle(std::int32_t style);
     bool SetHighContrast(bool on);
 
-    // Gives toolbar the window style and the visual style of the drawn look.
+    // Gives toolbar the visual style of the drawn look.
     void Apply(HWND toolbar) const;
     // Reads from toolbar, filled and sized for dpi, which buttons carry the system's drop-down arrow and how wide
     // it is drawn.

@@ -145,9 +145,10 @@ void CommandBarView::CreateToolbar() {
     HIMAGELIST list = images != nullptr ? images->List(pictureSize_) : nullptr;
 
     // Every button carries its name as its text, shown as the tip and read by accessibility clients; the list
-    // style that mixed buttons need keeps the text hidden beside pictures-only buttons.
-    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | TBSTYLE_TOOLTIPS | TBSTYLE_LIST | TBSTYLE_TRANSPARENT | CCS_NORESIZE |
-                  CCS_NODIVIDER | CCS_NOPARENTALIGN;
+    // style that mixed buttons need keeps the text hidden beside pictures-only buttons. Every look is flat: the
+    // keyboard's lit button is the hot item, which only a flat toolbar has.
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | TBSTYLE_LIST | TBSTYLE_TRANSPARENT |
+                  CCS_NORESIZE | CCS_NODIVIDER | CCS_NOPARENTALIGN;
     if (Vertical())
         style |= CCS_VERT;
     HWND toolbar =

@@ -59,6 +59,8 @@ private:
     bool DropDown(std::size_t position) const override { return buttons_[position].dropDown; }
     int DockSide() const override { return dockSide_; }
     void Press(std::size_t position) override;
+    bool KeysAccepted() const override { return events_.KeysAccepted(); }
+    void Escape() override { events_.OnEscapePressed(); }
 
     bool Vertical() const { return dockSide_ == 1 || dockSide_ == 2; }
     float Kept(float twips, bool horizontal, bool stretched) const;

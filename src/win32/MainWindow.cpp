@@ -15,6 +15,13 @@ constexpr UINT kKeepZOrder = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
 // Tells the window to run what Post queued.
 constexpr UINT kRunPosted = WM_APP + 1;
 
+// Null, or a window of this process.
+bool OfThisProgram(HWND window) {
+    DWORD process = 0;
+    return window == nullptr ||
+           (::GetWindowThreadProcessId(window, &process) != 0 && process == ::GetCurrentProcessId());
+}
+
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, std::function<Dpi()> primaryDpi)
@@ -70,6 +77,10 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SETFOCUS:
             OnSetFocus();
             return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE)
+                OnDeactivate(reinterpret_cast<HWND>(lParam));
+            break;
         case WM_DPICHANGED:
             // Neither the DPI nor the rectangle it suggests is taken: they are those of the monitor the window
             // stands on, while the bar is drawn for the primary's, and its place follows from its edge.
@@ -128,6 +139,12 @@ LRESULT MainWindow::OnNotify(NMHDR& header) {
 void MainWindow::OnSetFocus() {
     if (focusTarget_ != nullptr && ::IsWindow(focusTarget_))
         ::SetFocus(focusTarget_);
+}
+
+void MainWindow::OnDeactivate(HWND next) {
+    // The bar's own windows (the drop-down menus' owner, a message box) keep the keyboard with the bar.
+    if (events_ != nullptr && !OfThisProgram(next))
+        events_->OnDeactivated();
 }
 
 bool MainWindow::UpdateScale() {
@@ -293,7 +310,8 @@ bool MainWindow::SetZOrder(ZOrder order) {
         after = HWND_TOPMOST;
     else if (order == ZOrder::NoTopmost)
         after = HWND_NOTOPMOST;
-    return ::SetWindowPos(Handle(), after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE) != FALSE;
+    // The z-order alone: releasing the topmost band must never activate the bar.
+    return ::SetWindowPos(Handle(), after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE) != FALSE;
 }
 
 bool MainWindow::Activate() {
@@ -315,6 +333,20 @@ bool MainWindow::Refresh() {
     if (Handle() == nullptr)
         return false;
     return ::RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_INVALIDATE | RDW_ALLCHILDREN) != FALSE;
+}
+
+std::uintptr_t MainWindow::ForegroundWindow() const {
+    HWND window = ::GetForegroundWindow();
+    return OfThisProgram(window) ? 0 : reinterpret_cast<std::uintptr_t>(window);
+}
+
+bool MainWindow::TakeForeground() {
+    return Handle() != nullptr && ::SetForegroundWindow(Handle()) != FALSE;
+}
+
+bool MainWindow::GiveForeground(std::uintptr_t window) {
+    HWND other = reinterpret_cast<HWND>(window);
+    return ::IsWindow(other) && ::SetForegroundWindow(other) != FALSE;
 }
 
 }  // namespace nimbrel::win32

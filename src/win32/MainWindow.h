@@ -86,6 +86,9 @@ public:
     bool Activate() override;
     bool SetFocus() override;
     bool Refresh() override;
+    std::uintptr_t ForegroundWindow() const override;
+    bool TakeForeground() override;
+    bool GiveForeground(std::uintptr_t window) override;
 
 private:
     friend class WindowProc<MainWindow>;
@@ -96,6 +99,7 @@ private:
     LRESULT OnNotify(NMHDR& header);
     bool OnEraseBackground(HDC dc);
     void OnSetFocus();
+    void OnDeactivate(HWND next);
     void OnDpiChanged();
     void OnDisplayChanged();
     void OnSettingChanged(UINT setting);

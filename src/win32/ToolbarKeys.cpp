@@ -7,6 +7,10 @@ namespace nimbrel::win32 {
 LRESULT ToolbarKeys::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_KEYDOWN && OnKeyDown(wParam))
         return 0;
+    if (message == WM_KEYUP && wParam == pressedBy_ && pressedBy_ != 0) {
+        pressedBy_ = 0;
+        return 0;
+    }
     const LRESULT result = subclass_.Default(message, wParam, lParam);
     // Focus alone makes no button hot; the first arrow key does.
     if (message == WM_SETFOCUS)
@@ -22,6 +26,14 @@ void ToolbarKeys::SetHot(int position) const {
     ::SendMessageW(toolbar_, TB_SETHOTITEM, static_cast<WPARAM>(position), 0);
 }
 
+void ToolbarKeys::Lit(int position) const {
+    SetHot(position);
+    // The keyboard is in use: show where it is, to the eye and to screen readers (whose child ids count every button
+    // from 1, separators and hidden ones included).
+    ::SendMessageW(::GetAncestor(toolbar_, GA_ROOT), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    ::NotifyWinEvent(EVENT_OBJECT_FOCUS, toolbar_, OBJID_CLIENT, position + 1);
+}
+
 void ToolbarKeys::MoveHot(int step) const {
     const int count = static_cast<int>(bar_.ButtonCount());
     if (count == 0)
@@ -32,13 +44,17 @@ void ToolbarKeys::MoveHot(int step) const {
     for (int tries = 0; tries < count; ++tries) {
         position = (position + step + count) % count;
         if (bar_.Pressable(static_cast<std::size_t>(position))) {
-            SetHot(position);
+            Lit(position);
             return;
         }
     }
 }
 
 bool ToolbarKeys::OnKeyDown(WPARAM key) {
+    pressedBy_ = 0;
+    // A parked bar may still have the keyboard; it takes the bar's keys and does nothing with them.
+    if (!bar_.KeysAccepted())
+        return (key >= VK_END && key <= VK_DOWN) || key == VK_RETURN || key == VK_SPACE || key == VK_ESCAPE;
     const int hot = Hot();
     const bool onCategory =
         hot >= 0 && static_cast<std::size_t>(hot) < bar_.ButtonCount() && bar_.DropDown(static_cast<std::size_t>(hot));
@@ -65,8 +81,14 @@ bool ToolbarKeys::OnKeyDown(WPARAM key) {
         MSG typed{};
         while (::PeekMessageW(&typed, toolbar_, WM_CHAR, WM_CHAR, PM_REMOVE)) {
         }
-        if (hot >= 0)
+        if (hot >= 0) {
+            if (key == VK_RETURN || key == VK_SPACE)
+                pressedBy_ = key;
             bar_.Press(static_cast<std::size_t>(hot));
+        }
+    } else if (key == VK_ESCAPE) {
+        SetHot(-1);
+        bar_.Escape();
     } else {
         return false;
     }

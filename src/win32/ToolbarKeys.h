@@ -1,5 +1,6 @@
-// The keyboard on the bar: the arrow keys along the bar, Home and End light a button, Enter and Space press it, and
-// the arrow that points away from the screen's edge opens a category's menu.
+// The keyboard on the bar: the arrow keys along the bar, Home and End light a button, Enter and Space press it, the
+// arrow that points away from the screen's edge opens a category's menu, and Esc lets the bar go. Keys do nothing on a
+// parked bar.
 #pragma once
 
 #include <windows.h>
@@ -21,9 +22,13 @@ public:
     virtual int DockSide() const = 0;  // 0 top, 1 left, 2 right, 3 bottom
     // Presses the button as a click does: runs its command or opens its menu.
     virtual void Press(std::size_t position) = 0;
+    // Whether keys may act now: not while the bar is parked.
+    virtual bool KeysAccepted() const = 0;
+    virtual void Escape() = 0;
 };
 
-// Hears the toolbar's keys through a subclass for as long as it lives; the lit button is the toolbar's hot item.
+// Hears the toolbar's keys through a subclass for as long as it lives. The lit button is the toolbar's hot item; each
+// move of it from the keyboard shows the focus cues and is told to screen readers as the button's focus.
 class ToolbarKeys {
 public:
     ToolbarKeys(HWND toolbar, IKeyedBar& bar)
@@ -36,9 +41,12 @@ private:
     int Hot() const;
     void SetHot(int position) const;
     void MoveHot(int step) const;
+    void Lit(int position) const;
 
     HWND toolbar_;
     IKeyedBar& bar_;
+    // The key whose press pressed a button: its key-up must not press again.
+    WPARAM pressedBy_ = 0;
     Subclass<ToolbarKeys> subclass_;
 };
 

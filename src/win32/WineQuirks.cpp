@@ -24,10 +24,6 @@ bool TipTimerOutlivesDeactivation() {
     return RunningOnWine();
 }
 
-bool ToolbarKeepsItsVisualStyle() {
-    return RunningOnWine();
-}
-
 bool DelayImportsSearchProgramFolder() {
     return RunningOnWine();
 }

@@ -13,10 +13,6 @@ bool MenuPicturesDrawnByProgram();
 // armed before the deactivation runs out, so there the tip is also told that the pointer has left every tool.
 bool TipTimerOutlivesDeactivation();
 
-// SetWindowTheme(L" ", L" ") turns a toolbar's visual style off on Windows, which then draws Classic's raised
-// buttons itself. Wine's toolbar keeps drawing with its style, so there the edges come from custom draw.
-bool ToolbarKeepsItsVisualStyle();
-
 // Windows' DLLs take what they load late from the directories the program allowed. Wine's own DLLs resolve their
 // delay imports with the program's folder first, whatever the default DLL directories say (Wine 8: its uxtheme
 // takes msimg32 that way), so there the program loads those from the system folder before anything needs them.

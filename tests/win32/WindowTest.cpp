@@ -228,6 +228,8 @@ struct RecordedEvents : ICommandBarViewEvents {
         if (whileOpen)
             whileOpen();
     }
+    bool KeysAccepted() const override { return true; }
+    void OnEscapePressed() override {}
     // Runs where the menu would be on the screen.
     std::function<void()> whileOpen;
     std::vector<std::string> pressed;
@@ -536,6 +538,7 @@ TEST_F(WindowTest, TheSystemsMessagesReachTheWindowEvents) {
         void OnWorkAreaChanged() override { seen.push_back("work area"); }
         void OnScaleChanged() override { seen.push_back("scale"); }
         void OnRecallRequested() override { seen.push_back("recall"); }
+        void OnDeactivated() override { seen.push_back("deactivated"); }
         void OnEndRequested() override { seen.push_back("end"); }
         std::vector<std::string> seen;
     } recorded;
@@ -695,9 +698,7 @@ TEST_F(BarViewTest, StyleNumbersGiveTheirLooks) {
 
     CommandBarView view(window, menuLoop, events, 200);
     view.ShowButtons(Buttons());
-    EXPECT_EQ(::GetWindowLongW(Toolbar(view), GWL_STYLE) & TBSTYLE_FLAT, 0);  // 0: raised buttons
     view.SetStyle(1);
-    EXPECT_NE(::GetWindowLongW(Toolbar(view), GWL_STYLE) & TBSTYLE_FLAT, 0);
     EXPECT_EQ(::SendMessageW(Toolbar(view), TB_BUTTONCOUNT, 0, 0), 4);  // rebuilt with its buttons
 }
 
@@ -715,6 +716,21 @@ TEST(ToolbarLookTest, TellsWhetherTheDrawnLookChanged) {
     EXPECT_TRUE(look.SetHighContrast(true));
     EXPECT_TRUE(look.SetStyle(0));
     EXPECT_FALSE(look.SetHighContrast(false));
+}
+
+TEST_F(BarViewTest, EveryLookKeepsTheToolbarFlatSoThatTheKeyboardHasALitButton) {
+    // Windows keeps no hot item in a toolbar without TBSTYLE_FLAT, and the keys move the hot item; Classic draws its
+    // raised and sunken buttons itself instead.
+    CommandBarView view(window, menuLoop, events, 200);
+    view.ShowButtons(Buttons());
+    for (const std::int32_t style : {0, 1, 2, 3, 0}) {
+        view.SetStyle(style);
+        EXPECT_NE(::GetWindowLongPtrW(Toolbar(view), GWL_STYLE) & TBSTYLE_FLAT, 0) << style;
+    }
+    ToolbarLook classic;
+    NMTBCUSTOMDRAW draw{};
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+    EXPECT_EQ(classic.CustomDraw(draw), TBCDRF_NOBACKGROUND | TBCDRF_NOEDGES | CDRF_NOTIFYPOSTPAINT);
 }
 
 TEST_F(BarViewTest, EmptyPopupReturnsNothing) {
