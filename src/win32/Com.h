@@ -14,7 +14,8 @@ namespace nimbrel::win32 {
 // The single-threaded apartment that the shell automation object and WIC need, for the life of this object.
 class ComApartment {
 public:
-    ComApartment() : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ComApartment()
+        : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
     ComApartment(const ComApartment&) = delete;
     ComApartment& operator=(const ComApartment&) = delete;
     ~ComApartment() {

@@ -66,9 +66,18 @@ bool Shell::StartProcess(const std::string& executablePath) {
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION process{};
     // CreateProcessW may write into the command line, so it gets the string's own buffer.
-    if (!::CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process))
-        return false;
+    if (!startProcess_(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &process)) {
+        if (::GetLastError() != kElevationRequired)
+            return false;
+        // The program's manifest asks for administrator rights: the shell starts it once the user consents.
+        SHELLEXECUTEINFOW elevated{};
+        elevated.cbSize = sizeof(elevated);
+        elevated.hwnd = owner_;
+        elevated.lpFile = application.c_str();
+        elevated.nShow = SW_SHOWNORMAL;
+        return ::ShellExecuteExW(&elevated) != FALSE;
+    }
     KernelHandle processHandle(process.hProcess);
     KernelHandle threadHandle(process.hThread);
     return true;

@@ -9,10 +9,26 @@
 
 namespace nimbrel::win32 {
 
+// ERROR_ELEVATION_REQUIRED, which MinGW-w64's headers lack: the program's manifest asks for administrator rights.
+inline constexpr DWORD kElevationRequired = 740;
+
+// The way a process is started: CreateProcessW, or a stand-in that a test gives the shell.
+using ProcessStarter = BOOL(WINAPI*)(LPCWSTR,
+                                     LPWSTR,
+                                     LPSECURITY_ATTRIBUTES,
+                                     LPSECURITY_ATTRIBUTES,
+                                     BOOL,
+                                     DWORD,
+                                     LPVOID,
+                                     LPCWSTR,
+                                     LPSTARTUPINFOW,
+                                     LPPROCESS_INFORMATION);
+
 class Shell final : public IShell {
 public:
     // owner: the window that owns what the shell shows (may be null).
-    explicit Shell(HWND owner) : owner_(owner) {}
+    explicit Shell(HWND owner, ProcessStarter startProcess = ::CreateProcessW)
+        : owner_(owner), startProcess_(startProcess) {}
 
     SpecialFolder GetSpecialFolder(int csidl) override;
     bool OpenDocument(const std::string& file) override;
@@ -21,6 +37,7 @@ public:
 
 private:
     HWND owner_;
+    ProcessStarter startProcess_;
 };
 
 // The command line that StartProcess gives the new process: the path alone, quoted.

@@ -117,6 +117,48 @@ TEST_F(StartProcessTest, StartsAProgramWhoseNameIsOutsideTheAnsiCodePage) {
     EXPECT_EQ(report.substr(0, report.find('\n')), Quoted(WideToUtf8(recorder)));
 }
 
+// Stand-ins for CreateProcessW that fail as Windows does for a program whose manifest asks for elevation, and for
+// any other reason.
+BOOL WINAPI NeedsElevation(LPCWSTR,
+                           LPWSTR,
+                           LPSECURITY_ATTRIBUTES,
+                           LPSECURITY_ATTRIBUTES,
+                           BOOL,
+                           DWORD,
+                           LPVOID,
+                           LPCWSTR,
+                           LPSTARTUPINFOW,
+                           LPPROCESS_INFORMATION) {
+    ::SetLastError(kElevationRequired);
+    return FALSE;
+}
+
+BOOL WINAPI AccessDenied(LPCWSTR,
+                         LPWSTR,
+                         LPSECURITY_ATTRIBUTES,
+                         LPSECURITY_ATTRIBUTES,
+                         BOOL,
+                         DWORD,
+                         LPVOID,
+                         LPCWSTR,
+                         LPSTARTUPINFOW,
+                         LPPROCESS_INFORMATION) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+TEST_F(StartProcessTest, OnlyAProgramThatNeedsElevationIsHandedToTheShell) {
+    const std::wstring recorder = PlaceRecorder(L"Program Files", L"Argv Recorder.exe");
+    EXPECT_FALSE(Shell(nullptr, &AccessDenied).StartProcess(WideToUtf8(recorder)));
+    ASSERT_TRUE(Shell(nullptr, &NeedsElevation).StartProcess(WideToUtf8(recorder)));
+    const std::string report = WaitForReport(recorder);
+    ASSERT_FALSE(report.empty()) << "the shell did not start the program";
+    // The same program with a normal window, and no arguments.
+    const std::string path = WideToUtf8(recorder);
+    EXPECT_EQ(report.substr(0, report.find('\n')), Quoted(path));
+    EXPECT_NE(report.find("\n" + path + "\nshow=" + std::to_string(SW_SHOWNORMAL) + "\n"), std::string::npos) << report;
+}
+
 TEST_F(StartProcessTest, MissingProgramFails) {
     Shell shell(nullptr);
     EXPECT_FALSE(shell.StartProcess(WideToUtf8(folder.Join(L"Program Files\\absent\\absent.exe"))));
