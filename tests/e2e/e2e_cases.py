@@ -421,10 +421,11 @@ def menu_click_after_tick(args):
 # --- the keyboard and the tips ---------------------------------------------------------------------------------
 
 
-@case
-def keyboard_opens_menu_and_starts(args):
-    """The bar has the focus at start-up: Right, Right, Enter opens Browser, Down, Enter starts its first program."""
-    with Session(args, "keyboard_opens_menu_and_starts",
+def keyboard_opens_menu_and_starts(args, name, style, visual_style):
+    """The bar has the focus at start-up: Right, Right, Enter opens Browser, Down, Enter starts its first program; in
+    every look (Classic is a file without a STYLE line), with the visual style on and off."""
+    lines = b"TOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\n" + (b"STYLE=%d\r\n" % style if style else b"")
+    with Session(args, name, settings=lines, visual_style=visual_style,
                  install=["Mozilla Firefox/firefox.exe", "Opera/opera.exe"]) as s:
         check(s.focus() == (True, True), f"the toolbar does not have the focus after start-up: {s.focus()}")
         s.keys("Right", "Right", "Return")
@@ -439,6 +440,52 @@ def keyboard_opens_menu_and_starts(args):
         check(s.focus() == (True, True), f"the toolbar does not have the focus after a recall: {s.focus()}")
         s.keys("Escape")
         check(not s.menus()[0], "Escape opened something")
+
+
+for style, look in enumerate(("classic", "flat", "gradient", "dark")):
+    for styled in (True, False):
+        name = f"keyboard_opens_menu_and_starts_{look}" + ("" if styled else "_unstyled")
+        CASES[name] = lambda args, name=name, style=style, styled=styled: keyboard_opens_menu_and_starts(
+            args, name, style, styled)
+
+
+@case
+def second_start_gives_the_keyboard(args):
+    """Keys on a bar that the pointer parked do nothing. With another window in front, a second start (what the
+    shortcut key does) docks the bar in front and gives it the keyboard, no button lit; it stays while the keys work
+    it, each move reaches screen readers as a focus event, and Esc lets it park at the next tick, giving the
+    foreground back to the window that had it, which the topmost release does not take away again."""
+    with Session(args, "second_start_gives_the_keyboard", install=["Mozilla Firefox/firefox.exe"]) as s:
+        s.move_pointer(*AWAY)
+        s.wait_parked()
+        # Windows leaves the parked window the active one; Wine deactivates it as it unmaps it.
+        s.probe("activate")
+        check(s.focus() == (True, True), f"the parked bar does not have the keyboard: {s.focus()}")
+        s.keys("Right", "Return", "space", "Down", "Return")
+        time.sleep(1.0)
+        check(s.alive() and s.parked() and not s.menus()[0] and not s.records(), "a key acted on the parked bar")
+
+        editor = s.window("Editor")
+        s.keys("a")
+        s.wait_until("the editor to have the keyboard", lambda: editor.records("KEY"), 5)
+        screen_reader = s.focus_events()
+        second = s.launch(f"{APP_WIN}\\Nimbrel.exe")
+        s.wait_until("the second start to end", lambda: second.poll() is not None, 10)
+        s.wait_docked("TOP")
+        check(s.focus() == (True, True), f"the called bar does not have the keyboard: {s.focus()}")
+        s.keys("Right", "Right")
+        s.stays("the bar called by the keyboard, the pointer away", lambda: not s.parked(), 4.5)
+        ours = [(int(f[2]), int(f[3])) for f in screen_reader.records("FOCUS") if f[4] == "ToolbarWindow32"]
+        # OBJID_CLIENT (-4); child ids count every button from 1: Exit is 1, the separator 2, Browser 3.
+        check(ours[-2:] == [(-4, 1), (-4, 3)], f"the screen reader heard {screen_reader.records('FOCUS')}")
+
+        s.keys("Escape")
+        s.wait_parked()
+        time.sleep(0.5)  # the topmost release comes 100 ms after the park
+        check(s.focus()[1] is False, f"the parked bar is still the active window: {s.focus()}")
+        typed = len(editor.records("KEY"))
+        s.keys("b")
+        s.wait_until("the editor to have the keyboard back", lambda: len(editor.records("KEY")) > typed, 5)
 
 
 @case
@@ -559,7 +606,9 @@ def second_start_hands_over(args):
         s.wait_docked("TOP")
         check(not s.settings_path().exists(), "the second start wrote a settings file")
         check(s.alive(), "the first bar ended")
-        # The pointer is away from the band: the watch parks the bar again, as after any recall.
+        # The bar was called for the keyboard: the watch leaves it until Esc, then parks it as after any recall.
+        s.stays("the called bar, the pointer away", lambda: not s.parked(), 2.5)
+        s.keys("Escape")
         s.wait_parked()
         s.proc.kill()
         s.proc.wait()

@@ -8,6 +8,8 @@
 //   desktop keys [-d MS] KEY...  presses keys with SendInput: Right, Return, space, alt+F4, ctrl+shift+Tab, a, 7
 //   desktop taskbar L T R B      a topmost window over that rectangle, as a taskbar is; runs until ended
 //   desktop window TITLE [L T R B]  an ordinary window that takes the foreground; runs until it is closed
+//   desktop focusevents          every EVENT_OBJECT_FOCUS of other programs, from an out-of-context WinEvent hook,
+//                                as screen readers hear them; runs until ended
 //
 // The two windows write down what they are told: SETTINGCHANGE, DISPLAYCHANGE, KEY, CHAR, ACTIVATE, CLOSE.
 // Output is one record a line, fields separated by tabs, text fields last, UTF-8, flushed at once.
@@ -292,6 +294,29 @@ int Window(int argc, wchar_t** argv) {
     return RunWindow(0, WS_OVERLAPPEDWINDOW, argc > 2 ? argv[2] : L"Lab", place);
 }
 
+// --- what screen readers hear -----------------------------------------------------------------------------------
+
+void CALLBACK OnFocusEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    Emit(L"FOCUS\t" + Hex(window) + L"\t" + Num(object) + L"\t" + Num(child) + L"\t" + name);
+}
+
+int FocusEvents(int, wchar_t**) {
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_FOCUS, nullptr, OnFocusEvent, 0, 0,
+                                         WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
+    if (hook == nullptr) {
+        Emit(L"ERROR\tSetWinEventHook failed\t" + Num(GetLastError()));
+        return 3;
+    }
+    Emit(L"HOOKED");
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
+    UnhookWinEvent(hook);
+    return 0;
+}
+
 struct Command {
     const wchar_t* name;
     int (*run)(int argc, wchar_t** argv);
@@ -299,8 +324,9 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {L"monitors", Monitors, 0}, {L"modes", Modes, 0}, {L"mode", ChangeMode, 2}, {L"workarea", SetWorkArea, 4},
-    {L"theme", Theme, 0},       {L"keys", Keys, 0},   {L"taskbar", Taskbar, 4}, {L"window", Window, 0},
+    {L"monitors", Monitors, 0},    {L"modes", Modes, 0},   {L"mode", ChangeMode, 2},
+    {L"workarea", SetWorkArea, 4}, {L"theme", Theme, 0},   {L"keys", Keys, 0},
+    {L"taskbar", Taskbar, 4},      {L"window", Window, 0}, {L"focusevents", FocusEvents, 0},
 };
 
 }  // namespace
@@ -316,6 +342,6 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     Emit(L"usage: desktop monitors | modes | mode W H | workarea L T R B | theme | keys [-d MS] KEY...");
-    Emit(L"       desktop taskbar L T R B | window TITLE [L T R B]");
+    Emit(L"       desktop taskbar L T R B | window TITLE [L T R B] | focusevents");
     return 2;
 }

@@ -454,15 +454,16 @@ class MenuItem(Button):
 
 
 class Recorder:
-    """A helper window running in the lab (desktop.exe taskbar or window) and the records it has printed so far."""
+    """A helper running in the lab (desktop.exe taskbar, window or focusevents) and the records it has printed so
+    far; ready once it has printed its first record of the kind ready."""
 
-    def __init__(self, lab, *args):
+    def __init__(self, lab, *args, ready="WINDOW"):
         self.proc = lab.start(DESKTOP, *args, output=subprocess.PIPE)
         self.lines = []
         self.thread = threading.Thread(target=self._read, daemon=True)
         self.thread.start()
-        self.window = lab.wait_until(f"desktop.exe {args[0]} to show its window",
-                                     lambda: next(iter(self.records("WINDOW")), None), 30)
+        self.window = lab.wait_until(f"desktop.exe {args[0]} to be ready",
+                                     lambda: next(iter(self.records(ready)), None), 30)
 
     def _read(self):
         for line in self.proc.stdout:
@@ -666,6 +667,10 @@ class Lab:
         """An ordinary window in the foreground (at place, left, top, right, bottom in Windows' coordinates, when
         given), recording the keys and messages it gets."""
         return Recorder(self, "window", title, *place)
+
+    def focus_events(self):
+        """Every EVENT_OBJECT_FOCUS of the lab's other programs from now on, as a screen reader hears them."""
+        return Recorder(self, "focusevents", ready="HOOKED")
 
     def probe(self, *args):
         """probe.exe's output about the bar running here; it always prints a line when Wine started it."""

@@ -8,6 +8,8 @@
 //   probe dpi N           tells the bar's window that its display now has N dots per inch (WM_DPICHANGED)
 //   probe close           posts WM_CLOSE to the bar's window, as another program asking it to close would
 //   probe endsession      sends what Windows sends at log-off: WM_QUERYENDSESSION, then WM_ENDSESSION
+//   probe activate        makes the bar's window the foreground window, as Windows leaves a window that moved
+//                         off the screen (Wine deactivates it when it unmaps it)
 //
 // Output is one record a line, fields separated by tabs, text fields last, UTF-8.
 #include "lab_program.h"
@@ -342,8 +344,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     const bool withArgument = command == L"dpi" && argc > 2;
     if (command != L"toolbar" && command != L"focus" && command != L"tips" && command != L"close" && !withArgument &&
-        command != L"endsession") {
-        Emit(L"usage: probe toolbar [PID] | menu | run COMMANDLINE | focus | tips | dpi N | close | endsession");
+        command != L"endsession" && command != L"activate") {
+        Emit(
+            L"usage: probe toolbar [PID] | menu | run COMMANDLINE | focus | tips | dpi N | close | endsession | "
+            L"activate");
         return 2;
     }
     MainSearch search;
@@ -364,6 +368,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"endsession") {
         return EndSession(search.main);
+    }
+    if (command == L"activate") {
+        Emit(L"ACTIVATE\t" + Num(SetForegroundWindow(search.main) ? 1 : 0));
+        return 0;
     }
     const auto dpi = static_cast<WORD>(std::wcstoul(argv[2], nullptr, 10));
     // Posted, and without the suggested rectangle, which the bar does not use.
