@@ -14,17 +14,9 @@ protected:
     void Start(const std::string& toolbar, const std::string& pointer = "TOP") {
         form.reset();
         sys.barViews.keptThickness = 405;
-        sys.files.Put("C:\\Apps\\Bar\\Nimbrel.Txt",
-                      "TOOLBAR_POSITION=" + toolbar + "\r\nPOINTER_POSITION=" + pointer + "\r\n");
-        form = sys.StartedForm();
+        form = sys.StartedAt(toolbar, pointer);
     }
-    // One tick with the pointer at (x, y) pixels; true when the bar is docked afterwards.
-    bool TickAt(int x, int y) {
-        sys.pointer.x = x;
-        sys.pointer.y = y;
-        form->Timer1_Timer();
-        return form->BarShown;
-    }
+    bool TickAt(int x, int y) { return sys.TickAt(*form, x, y); }
     std::vector<float> Rect() const { return {sys.window.left, sys.window.top, sys.window.width, sys.window.height}; }
     // Runs what was posted to the message queue.
     void Settle() { sys.pump.DoEvents(); }

@@ -392,6 +392,18 @@ std::unique_ptr<frmMain> FakeSystem::MakeForm() {
     return std::make_unique<frmMain>(platform);
 }
 
+std::unique_ptr<frmMain> FakeSystem::StartedAt(const std::string& toolbar, const std::string& recall) {
+    files.Put("C:\\Apps\\Bar\\Nimbrel.Txt", "TOOLBAR_POSITION=" + toolbar + "\r\nPOINTER_POSITION=" + recall + "\r\n");
+    return StartedForm();
+}
+
+bool FakeSystem::TickAt(frmMain& form, int x, int y) {
+    pointer.x = x;
+    pointer.y = y;
+    form.Timer1_Timer();
+    return form.BarShown;
+}
+
 std::unique_ptr<frmMain> FakeSystem::StartedForm() {
     auto form = MakeForm();
     form->LoadMainWindow();

@@ -288,6 +288,10 @@ struct FakeSystem {
     std::unique_ptr<frmMain> MakeForm();
     // Loads a form and clears the log so that tests see only what follows start-up.
     std::unique_ptr<frmMain> StartedForm();
+    // The same, with a settings file that names these edges.
+    std::unique_ptr<frmMain> StartedAt(const std::string& toolbar, const std::string& recall);
+    // One pointer-watch tick with the pointer at (x, y) pixels; true when the bar is docked afterwards.
+    bool TickAt(frmMain& form, int x, int y);
     void InstallAll(const std::string& programFiles = "C:\\Program Files");
 
     CallLog log;

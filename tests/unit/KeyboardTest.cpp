@@ -13,8 +13,7 @@ constexpr std::uintptr_t kEditor = 42;  // the window the user was typing in bef
 class KeyboardTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        sys.files.Put("C:\\Apps\\Bar\\Nimbrel.Txt", "TOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\n");
-        form = sys.StartedForm();
+        form = sys.StartedAt("TOP", "TOP");
         sys.pointer.y = 400;  // away from the band and from the recall edge
         sys.window.foreground = kEditor;
     }

@@ -44,17 +44,9 @@ protected:
         sys.screen.twipsPerPixelX = scale.x;
         sys.screen.twipsPerPixelY = scale.y;
         sys.barViews.keptThickness = 410;
-        sys.files.Put("C:\\Apps\\Bar\\Nimbrel.Txt",
-                      "TOOLBAR_POSITION=" + toolbar + "\r\nPOINTER_POSITION=" + pointer + "\r\n");
-        form = sys.StartedForm();
+        form = sys.StartedAt(toolbar, pointer);
     }
-    // One tick with the pointer at (x, y) pixels; true when the bar is docked afterwards.
-    bool TickAt(int x, int y) {
-        sys.pointer.x = x;
-        sys.pointer.y = y;
-        form->Timer1_Timer();
-        return form->BarShown;
-    }
+    bool TickAt(int x, int y) { return sys.TickAt(*form, x, y); }
     bool ParkedTickAt(int x, int y) {
         form->GO_BarOff();
         return TickAt(x, y);

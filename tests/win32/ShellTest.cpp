@@ -117,40 +117,17 @@ TEST_F(StartProcessTest, StartsAProgramWhoseNameIsOutsideTheAnsiCodePage) {
     EXPECT_EQ(report.substr(0, report.find('\n')), Quoted(WideToUtf8(recorder)));
 }
 
-// Stand-ins for CreateProcessW that fail as Windows does for a program whose manifest asks for elevation, and for
-// any other reason.
-BOOL WINAPI NeedsElevation(LPCWSTR,
-                           LPWSTR,
-                           LPSECURITY_ATTRIBUTES,
-                           LPSECURITY_ATTRIBUTES,
-                           BOOL,
-                           DWORD,
-                           LPVOID,
-                           LPCWSTR,
-                           LPSTARTUPINFOW,
-                           LPPROCESS_INFORMATION) {
-    ::SetLastError(kElevationRequired);
+// CreateProcessW failing with error: for a program whose manifest asks for elevation, or for any other reason.
+template <DWORD error>
+constexpr ProcessStarter kFailsWith = [](auto...) -> BOOL {
+    ::SetLastError(error);
     return FALSE;
-}
-
-BOOL WINAPI AccessDenied(LPCWSTR,
-                         LPWSTR,
-                         LPSECURITY_ATTRIBUTES,
-                         LPSECURITY_ATTRIBUTES,
-                         BOOL,
-                         DWORD,
-                         LPVOID,
-                         LPCWSTR,
-                         LPSTARTUPINFOW,
-                         LPPROCESS_INFORMATION) {
-    ::SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-}
+};
 
 TEST_F(StartProcessTest, OnlyAProgramThatNeedsElevationIsHandedToTheShell) {
     const std::wstring recorder = PlaceRecorder(L"Program Files", L"Argv Recorder.exe");
-    EXPECT_FALSE(Shell(nullptr, &AccessDenied).StartProcess(WideToUtf8(recorder)));
-    ASSERT_TRUE(Shell(nullptr, &NeedsElevation).StartProcess(WideToUtf8(recorder)));
+    EXPECT_FALSE(Shell(nullptr, kFailsWith<ERROR_ACCESS_DENIED>).StartProcess(WideToUtf8(recorder)));
+    ASSERT_TRUE(Shell(nullptr, kFailsWith<kElevationRequired>).StartProcess(WideToUtf8(recorder)));
     const std::string report = WaitForReport(recorder);
     ASSERT_FALSE(report.empty()) << "the shell did not start the program";
     // The same program with a normal window, and no arguments.
