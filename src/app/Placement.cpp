@@ -9,14 +9,11 @@ constexpr float kMarginAcrossHorizontalBar = 50.0F;
 constexpr float kMarginAcrossVerticalBar = 40.0F;
 constexpr float kBottomOverhang = 10.0F;
 
-enum Alignment { kAlignNone = 0, kAlignTop = 1, kAlignBottom = 2, kAlignLeft = 3, kAlignRight = 4 };
-enum DockSide { kDockTop = 0, kDockLeft = 1, kDockRight = 2, kDockBottom = 3 };
-
-bool Vertical(const std::string& position) {
-    return position == "LEFT" || position == "RIGHT";
-}
-
 }  // namespace
+
+Edge frmMain::DockEdge() const {
+    return EdgeNamed(BarSettings.ToolbarPosition).value_or(Edge::Top);
+}
 
 // Docks the bar and sizes the window around it, against the work area's edge: on a desktop without a taskbar that
 // is the screen's. Sizes on the right-hand side are read back, so the window follows whatever thickness the bar
@@ -25,27 +22,27 @@ void frmMain::PlaceBar() {
     IMainWindow& window = platform_.window;
     const TwipsRect area = platform_.screen.WorkArea();
     CommandBar& bar = *cmdBar[0];
-    const std::string& position = BarSettings.ToolbarPosition;
+    const std::optional<Edge> edge = EdgeNamed(BarSettings.ToolbarPosition);
 
-    if (position == "RIGHT") {
+    if (edge == Edge::Right) {
         window.SetTop(area.top);
-        bar.SetAlignment(kAlignRight);
-        bar.SetDockSide(kDockRight);
+        bar.SetAlignment(Edge::Right);
+        bar.SetDockSide(Edge::Right);
         window.SetHeight(area.bottom - area.top);
         bar.SetWidth(kRequestedThickness);
         window.SetWidth(bar.Width() + kMarginAcrossVerticalBar);
         window.SetLeft(area.right - window.Width());
-    } else if (position == "BOTTOM") {
-        bar.SetAlignment(kAlignBottom);
-        bar.SetDockSide(kDockBottom);
+    } else if (edge == Edge::Bottom) {
+        bar.SetAlignment(Edge::Bottom);
+        bar.SetDockSide(Edge::Bottom);
         bar.SetHeight(kRequestedThickness);
         window.SetHeight(bar.Height() + kMarginAcrossHorizontalBar);
         window.SetWidth(area.right - area.left);
         window.SetTop(area.bottom - window.Height() + kBottomOverhang);
         window.SetLeft(area.left);
-    } else if (position == "LEFT") {
-        bar.SetAlignment(kAlignLeft);
-        bar.SetDockSide(kDockLeft);
+    } else if (edge == Edge::Left) {
+        bar.SetAlignment(Edge::Left);
+        bar.SetDockSide(Edge::Left);
         bar.SetWidth(kRequestedThickness);
         window.SetHeight(area.bottom - area.top);
         window.SetWidth(bar.Width() + kMarginAcrossVerticalBar);
@@ -53,12 +50,12 @@ void frmMain::PlaceBar() {
         window.SetLeft(area.left);
     } else {
         // Anything but the four edges docks at the top, for the rest of this run only.
-        if (position != "TOP")
-            BarSettings.ToolbarPosition = "TOP";
+        if (edge != Edge::Top)
+            BarSettings.ToolbarPosition = EdgeName(Edge::Top);
         window.SetLeft(area.left);
         window.SetTop(area.top);
-        bar.SetAlignment(kAlignTop);
-        bar.SetDockSide(kDockTop);
+        bar.SetAlignment(Edge::Top);
+        bar.SetDockSide(Edge::Top);
         bar.SetHeight(kRequestedThickness);
         window.SetHeight(bar.Height() + kMarginAcrossHorizontalBar);
         window.SetWidth(area.right - area.left);
@@ -70,7 +67,7 @@ void frmMain::Form_DpiChanged() {
         return;
     IMainWindow& window = platform_.window;
     CommandBar& bar = *cmdBar[0];
-    if (Vertical(BarSettings.ToolbarPosition)) {
+    if (Vertical(DockEdge())) {
         bar.SetWidth(kRequestedThickness);
         window.SetWidth(bar.Width() + kMarginAcrossVerticalBar);
     } else {
@@ -87,14 +84,14 @@ void frmMain::PlaceAgain() {
     IMainWindow& window = platform_.window;
     const TwipsRect area = platform_.screen.WorkArea();
     // Sizes first; the window moves once, at the end, so a parked bar never flashes onto the screen on the way.
-    if (Vertical(BarSettings.ToolbarPosition))
+    if (Vertical(DockEdge()))
         window.SetHeight(area.bottom - area.top);
     else
         window.SetWidth(area.right - area.left);
     Point place = ParkedPlaceNow();
     if (BarShown) {
-        place = DockedPlace(BarSettings.ToolbarPosition, area, window.Width(), window.Height());
-        if (BarSettings.ToolbarPosition == "BOTTOM" && !parkedOnce_)
+        place = DockedPlace(DockEdge(), area, window.Width(), window.Height());
+        if (DockEdge() == Edge::Bottom && !parkedOnce_)
             place.top += kBottomOverhang;
     }
     window.Move(place.left, place.top);

@@ -24,7 +24,7 @@ frmMain::LoadResult frmMain::LoadMainWindow() {
     Read_CFG();
 
     CommandBar& bar = *cmdBar[0];
-    bar.SetAlignment(0);
+    bar.SetAlignment(std::nullopt);
     bar.SetHeight(0);
     bar.SetWidth(0);
     PlaceBar();

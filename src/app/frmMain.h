@@ -102,6 +102,8 @@ private:
     bool Deferred(void (frmMain::*event)());
     Point ParkedPlaceNow() const;
     bool DropDownOpen() const;
+    // The edge the bar docks at: what ToolbarPosition names, the top for anything else.
+    Edge DockEdge() const;
 
     Platform& platform_;
     bool ended_ = false;

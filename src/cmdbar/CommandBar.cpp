@@ -99,12 +99,12 @@ CommandBar::CommandBar(std::int16_t index, ICommandBarHost& host, IBarViewFactor
 
 CommandBar::~CommandBar() = default;
 
-void CommandBar::SetAlignment(int alignment) {
-    alignment_ = alignment;
-    view_->SetAlignment(alignment);
+void CommandBar::SetAlignment(std::optional<Edge> side) {
+    alignment_ = side;
+    view_->SetAlignment(side);
 }
 
-void CommandBar::SetDockSide(int side) {
+void CommandBar::SetDockSide(Edge side) {
     dockSide_ = side;
     view_->SetDockSide(side);
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -143,10 +144,10 @@ public:
     ButtonCollection& Buttons() { return buttons_; }
     BarCollection& Bars() { return bars_; }
 
-    int Alignment() const { return alignment_; }
-    void SetAlignment(int alignment);
-    int DockSide() const { return dockSide_; }
-    void SetDockSide(int side);
+    std::optional<Edge> Alignment() const { return alignment_; }
+    void SetAlignment(std::optional<Edge> side);
+    Edge DockSide() const { return dockSide_; }
+    void SetDockSide(Edge side);
     float Height() const;
     void SetHeight(float twips);
     float Width() const;
@@ -185,8 +186,8 @@ private:
     ButtonCollection buttons_;
     BarCollection bars_;
     std::unique_ptr<ICommandBarView> view_;
-    int alignment_ = 0;
-    int dockSide_ = 0;
+    std::optional<Edge> alignment_;
+    Edge dockSide_ = Edge::Top;
     std::int32_t style_ = 0;
     std::shared_ptr<IImageList> images_[2];
     ButtonBar* mainBar_ = nullptr;

@@ -7,14 +7,16 @@
 
 namespace nimbrel {
 
-Point DockedPlace(const std::string& toolbarPosition,
-                  const TwipsRect& workArea,
-                  float windowWidth,
-                  float windowHeight) {
-    if (toolbarPosition == "RIGHT")
-        return {workArea.right - windowWidth, workArea.top};
-    if (toolbarPosition == "BOTTOM")
-        return {workArea.left, workArea.bottom - windowHeight};
+Point DockedPlace(Edge edge, const TwipsRect& workArea, float windowWidth, float windowHeight) {
+    switch (edge) {
+        case Edge::Right:
+            return {workArea.right - windowWidth, workArea.top};
+        case Edge::Bottom:
+            return {workArea.left, workArea.bottom - windowHeight};
+        case Edge::Top:
+        case Edge::Left:
+            break;
+    }
     return {workArea.left, workArea.top};
 }
 
@@ -47,8 +49,7 @@ void frmMain::GO_BarOn() {
     if (!BarShown) {
         const MoveScope moving(*this);
         IMainWindow& window = platform_.window;
-        const Point place =
-            DockedPlace(BarSettings.ToolbarPosition, platform_.screen.WorkArea(), window.Width(), window.Height());
+        const Point place = DockedPlace(DockEdge(), platform_.screen.WorkArea(), window.Width(), window.Height());
         window.Move(place.left, place.top);
         window.SetZOrder(ZOrder::Topmost);
         window.Activate();
@@ -67,8 +68,7 @@ void frmMain::GO_BarOnKeyboard() {
         foregroundBefore_ = before;
     if (!BarShown) {
         const MoveScope moving(*this);
-        const Point place =
-            DockedPlace(BarSettings.ToolbarPosition, platform_.screen.WorkArea(), window.Width(), window.Height());
+        const Point place = DockedPlace(DockEdge(), platform_.screen.WorkArea(), window.Width(), window.Height());
         window.Move(place.left, place.top);
         BarShown = true;
     }

@@ -21,26 +21,32 @@ bool PointerLeftBand(const WatchInput& in) {
     const double x = in.x;
     const double y = in.y;
     const TwipsRect& area = in.workArea;
-    if (in.toolbarPosition == "TOP")
-        return y >= static_cast<double>(area.top + in.windowHeight);
-    if (in.toolbarPosition == "BOTTOM")
-        return y <= static_cast<double>(area.bottom - in.windowHeight);
-    if (in.toolbarPosition == "LEFT")
-        return x >= static_cast<double>(area.left + in.windowWidth);
-    if (in.toolbarPosition == "RIGHT")
-        return x <= static_cast<double>(area.right - in.windowWidth);
+    switch (in.dockEdge) {
+        case Edge::Top:
+            return y >= static_cast<double>(area.top + in.windowHeight);
+        case Edge::Bottom:
+            return y <= static_cast<double>(area.bottom - in.windowHeight);
+        case Edge::Left:
+            return x >= static_cast<double>(area.left + in.windowWidth);
+        case Edge::Right:
+            return x <= static_cast<double>(area.right - in.windowWidth);
+    }
     return false;
 }
 
 bool PointerTouchesRecallEdge(const WatchInput& in) {
-    if (in.pointerPosition == "TOP")
-        return in.y < kEdgeZoneTwips;
-    if (in.pointerPosition == "BOTTOM")
-        return in.y > static_cast<double>(in.screenHeight) - kEdgeZoneTwips;
-    if (in.pointerPosition == "LEFT")
-        return in.x < kEdgeZoneTwips;
-    if (in.pointerPosition == "RIGHT")
-        return in.x > static_cast<double>(in.screenWidth) - kEdgeZoneTwips;
+    if (!in.recallEdge)
+        return false;
+    switch (*in.recallEdge) {
+        case Edge::Top:
+            return in.y < kEdgeZoneTwips;
+        case Edge::Bottom:
+            return in.y > static_cast<double>(in.screenHeight) - kEdgeZoneTwips;
+        case Edge::Left:
+            return in.x < kEdgeZoneTwips;
+        case Edge::Right:
+            return in.x > static_cast<double>(in.screenWidth) - kEdgeZoneTwips;
+    }
     return false;
 }
 
@@ -81,8 +87,8 @@ void frmMain::Timer1_Timer() {
         return;
 
     in.barShown = BarShown;
-    in.toolbarPosition = BarSettings.ToolbarPosition;
-    in.pointerPosition = BarSettings.PointerPosition;
+    in.dockEdge = DockEdge();
+    in.recallEdge = EdgeNamed(BarSettings.PointerPosition);
     in.screenWidth = platform_.screen.Width();
     in.screenHeight = platform_.screen.Height();
     in.workArea = platform_.screen.WorkArea();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,9 +21,9 @@ enum class WatchDecision {
 
 struct WatchInput {
     bool barShown = false;
-    std::string toolbarPosition;
-    std::string pointerPosition;
-    std::int32_t x = 0;  // pointer, twips
+    Edge dockEdge = Edge::Top;
+    std::optional<Edge> recallEdge;  // nothing: the pointer never calls the bar back
+    std::int32_t x = 0;              // pointer, twips
     std::int32_t y = 0;
     float screenWidth = 0;
     float screenHeight = 0;

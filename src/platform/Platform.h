@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Edge.h"
+
 namespace nimbrel {
 
 // Strings crossing the seam are UTF-8.
@@ -205,13 +207,13 @@ struct MenuItemView {
     bool enabled = true;
 };
 
-// Where a drop-down menu belongs: the pressed button's rectangle in screen pixels and the bar's dock side.
+// Where a drop-down menu belongs: the pressed button's rectangle in screen pixels and the bar's edge.
 struct PopupAnchor {
     int left = 0;
     int top = 0;
     int right = 0;
     int bottom = 0;
-    int dockSide = 0;  // 0 top, 1 left, 2 right, 3 bottom
+    Edge edge = Edge::Top;
 };
 
 // What the drawn bar reports back to its model.
@@ -229,8 +231,10 @@ public:
 class ICommandBarView {
 public:
     virtual ~ICommandBarView() = default;
-    virtual void SetAlignment(int alignment) = 0;  // 0 none, 1 top, 2 bottom, 3 left, 4 right
-    virtual void SetDockSide(int side) = 0;        // 0 top, 1 left, 2 right, 3 bottom
+    // The side of the main window's inner area that the bar is held against and stretched along; nothing for none.
+    virtual void SetAlignment(std::optional<Edge> side) = 0;
+    // The screen edge the bar stands at, which decides whether it is a row or a column.
+    virtual void SetDockSide(Edge side) = 0;
     // Sizes in twips; the view may keep a different size than asked, which the getters report.
     virtual void SetHeight(float twips) = 0;
     virtual void SetWidth(float twips) = 0;

@@ -13,7 +13,7 @@ void frmMain::cmdBar_RequestNewInstance(std::int16_t /*index*/, CommandBar*& slo
         return;
     const auto n = static_cast<std::int16_t>(highest + 1);
     cmdBar.push_back(std::make_unique<CommandBar>(n, *this, platform_.barViews));
-    cmdBar.back()->SetAlignment(0);
+    cmdBar.back()->SetAlignment(std::nullopt);
     slot = cmdBar.back().get();
 }
 

@@ -59,15 +59,15 @@ CommandBarView::~CommandBarView() {
         window_.SetFocusTarget(nullptr);
 }
 
-void CommandBarView::SetAlignment(int alignment) {
-    alignment_ = alignment;
+void CommandBarView::SetAlignment(std::optional<Edge> side) {
+    alignment_ = side;
     Layout();
 }
 
-void CommandBarView::SetDockSide(int side) {
-    const bool wasVertical = Vertical();
+void CommandBarView::SetDockSide(Edge side) {
+    const bool wasColumn = Column();
     dockSide_ = side;
-    if (toolbar_ && wasVertical != Vertical())
+    if (toolbar_ && wasColumn != Column())
         Rebuild();
     Layout();
 }
@@ -149,7 +149,7 @@ void CommandBarView::CreateToolbar() {
     // keyboard's lit button is the hot item, which only a flat toolbar has.
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | TBSTYLE_LIST | TBSTYLE_TRANSPARENT |
                   CCS_NORESIZE | CCS_NODIVIDER | CCS_NOPARENTALIGN;
-    if (Vertical())
+    if (Column())
         style |= CCS_VERT;
     HWND toolbar =
         ::CreateWindowExW(0, TOOLBARCLASSNAMEW, kToolbarName, style, 0, 0, 0, 0, window_.Handle(),
@@ -162,7 +162,7 @@ void CommandBarView::CreateToolbar() {
     ::SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     // A vertical bar has no room for arrows: its categories drop down from a plain-looking button.
     DWORD extended = TBSTYLE_EX_MIXEDBUTTONS | TBSTYLE_EX_DOUBLEBUFFER;
-    if (!Vertical())
+    if (!Column())
         extended |= TBSTYLE_EX_DRAWDDARROWS;
     ::SendMessageW(toolbar, TB_SETEXTENDEDSTYLE, 0, static_cast<LPARAM>(extended));
     ::SendMessageW(toolbar, TB_SETBITMAPSIZE, 0, MAKELPARAM(pictureSize_, pictureSize_));
@@ -198,7 +198,7 @@ void CommandBarView::FillToolbar() {
         entry.fsState = TBSTATE_ENABLED;
         if (!button.visible)
             entry.fsState |= TBSTATE_HIDDEN;
-        if (Vertical())
+        if (Column())
             entry.fsState |= TBSTATE_WRAP;
         if (button.separator) {
             entry.iBitmap = ScaleToDpi(kSeparatorWidth, Dpi());
@@ -208,7 +208,7 @@ void CommandBarView::FillToolbar() {
             entry.iBitmap = button.icon >= 0 ? button.icon : I_IMAGENONE;
             entry.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE;
             if (button.dropDown)
-                entry.fsStyle |= static_cast<BYTE>(Vertical() ? BTNS_DROPDOWN : BTNS_WHOLEDROPDOWN);
+                entry.fsStyle |= static_cast<BYTE>(Column() ? BTNS_DROPDOWN : BTNS_WHOLEDROPDOWN);
             // A caption shows beside the picture; a name alone stays hidden and becomes the tip.
             if (!button.caption.empty())
                 entry.fsStyle |= BTNS_SHOWTEXT;
@@ -229,18 +229,19 @@ RECT CommandBarView::BandRect() const {
     ::GetClientRect(window_.Handle(), &client);
     const int width = std::max(0, TwipsToPixels(widthTwips_, window_.DisplayDpi().x));
     const int height = std::max(0, TwipsToPixels(heightTwips_, window_.DisplayDpi().y));
-    switch (alignment_) {
-        case 1:  // top
+    if (!alignment_)
+        return {0, 0, width, height};
+    switch (*alignment_) {
+        case Edge::Top:
             return {0, 0, client.right, height};
-        case 2:  // bottom
+        case Edge::Bottom:
             return {0, client.bottom - height, client.right, client.bottom};
-        case 3:  // left
+        case Edge::Left:
             return {0, 0, width, client.bottom};
-        case 4:  // right
+        case Edge::Right:
             return {client.right - width, 0, client.right, client.bottom};
-        default:
-            return {0, 0, width, height};
     }
+    return {0, 0, width, height};
 }
 
 void CommandBarView::Layout() {
@@ -259,7 +260,7 @@ void CommandBarView::Layout() {
         if (buttons_[i].separator || !buttons_[i].visible ||
             !::SendMessageW(toolbar, TB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&rc)))
             continue;
-        if (Vertical()) {
+        if (Column()) {
             const LONG shift = (band.right - band.left - (rc.right - rc.left)) / 2 - rc.left;
             place.left += shift;
             place.right = std::max(place.right, place.left + rc.right);
@@ -367,7 +368,7 @@ std::optional<LRESULT> CommandBarView::OnParentNotify(NMHDR& header) {
 }
 
 bool CommandBarView::OnParentEraseBackground(HDC dc, const RECT& client) {
-    return toolbar_ && look_.PaintBand(dc, client, Vertical());
+    return toolbar_ && look_.PaintBand(dc, client, Column());
 }
 
 bool CommandBarView::Pressable(std::size_t position) const {

@@ -31,12 +31,12 @@ public:
     CommandBarView& operator=(const CommandBarView&) = delete;
     ~CommandBarView() override;
 
-    void SetAlignment(int alignment) override;
-    void SetDockSide(int side) override;
+    void SetAlignment(std::optional<Edge> side) override;
+    void SetDockSide(Edge side) override;
     void SetHeight(float twips) override;
     void SetWidth(float twips) override;
-    float Height() const override { return Kept(heightTwips_, false, alignment_ == 3 || alignment_ == 4); }
-    float Width() const override { return Kept(widthTwips_, true, alignment_ == 1 || alignment_ == 2); }
+    float Height() const override { return Kept(heightTwips_, false, alignment_ && Vertical(*alignment_)); }
+    float Width() const override { return Kept(widthTwips_, true, alignment_ && !Vertical(*alignment_)); }
     void SetImageList(int slot, std::shared_ptr<IImageList> images) override;
     void SetStyle(std::int32_t style) override;
     void ShowButtons(const std::vector<ToolButtonView>& buttons) override;
@@ -57,12 +57,12 @@ private:
     std::size_t ButtonCount() const override { return buttons_.size(); }
     bool Pressable(std::size_t position) const override;
     bool DropDown(std::size_t position) const override { return buttons_[position].dropDown; }
-    int DockSide() const override { return dockSide_; }
+    Edge DockSide() const override { return dockSide_; }
     void Press(std::size_t position) override;
     bool KeysAccepted() const override { return events_.KeysAccepted(); }
     void Escape() override { events_.OnEscapePressed(); }
 
-    bool Vertical() const { return dockSide_ == 1 || dockSide_ == 2; }
+    bool Column() const { return Vertical(dockSide_); }
     float Kept(float twips, bool horizontal, bool stretched) const;
     int Dpi() const { return window_.DisplayDpi().y; }
     Pictures* Images() const;
@@ -81,8 +81,8 @@ private:
     MenuLoop& menuLoop_;
     ICommandBarViewEvents& events_;
     int controlId_;
-    int alignment_ = 0;
-    int dockSide_ = 0;
+    std::optional<Edge> alignment_;
+    Edge dockSide_ = Edge::Top;
     float heightTwips_ = 0;
     float widthTwips_ = 0;
     ToolbarLook look_;

@@ -18,27 +18,23 @@ constexpr const wchar_t* kOwnerClass = L"NimbrelMenuOwner";
 // Air beside a picture drawn by the program, at 96 DPI.
 constexpr int kPictureMargin = 1;
 
-UINT TrackFlags(const PopupAnchor& anchor, int& x, int& y) {
-    UINT flags = TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTBUTTON;
-    x = anchor.left;
-    y = anchor.bottom;
-    switch (anchor.dockSide) {
-        case 1:  // left edge: open to the right of the button
-            x = anchor.right;
-            y = anchor.top;
-            return flags | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_HORIZONTAL;
-        case 2:  // right edge: open to the left
-            y = anchor.top;
-            return flags | TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_HORIZONTAL;
-        case 3:  // bottom edge: open above
-            y = anchor.top;
-            return flags | TPM_LEFTALIGN | TPM_BOTTOMALIGN | TPM_VERTICAL;
-        default:  // top edge: open below
-            return flags | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_VERTICAL;
-    }
-}
-
 }  // namespace
+
+MenuPlacement PlaceMenu(const PopupAnchor& anchor) {
+    constexpr UINT kReturnChoice = TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTBUTTON;
+    switch (anchor.edge) {
+        case Edge::Left:  // open to the right of the button
+            return {anchor.right, anchor.top, kReturnChoice | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_HORIZONTAL};
+        case Edge::Right:  // open to the left
+            return {anchor.left, anchor.top, kReturnChoice | TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_HORIZONTAL};
+        case Edge::Bottom:  // open above
+            return {anchor.left, anchor.top, kReturnChoice | TPM_LEFTALIGN | TPM_BOTTOMALIGN | TPM_VERTICAL};
+        case Edge::Top:
+            break;
+    }
+    // Below the button.
+    return {anchor.left, anchor.bottom, kReturnChoice | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_VERTICAL};
+}
 
 LRESULT PopupMenus::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_MEASUREITEM && OnMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)))
@@ -89,9 +85,7 @@ std::optional<std::size_t> PopupMenus::Track(const std::vector<MenuItemView>& it
         ::InsertMenuItemW(menu.get(), static_cast<UINT>(i), TRUE, &info);
     }
 
-    int x = 0;
-    int y = 0;
-    const UINT flags = TrackFlags(anchor, x, y);
+    const MenuPlacement place = PlaceMenu(anchor);
     TPMPARAMS params{};
     params.cbSize = sizeof(params);
     params.rcExclude = {anchor.left, anchor.top, anchor.right, anchor.bottom};
@@ -103,7 +97,7 @@ std::optional<std::size_t> PopupMenus::Track(const std::vector<MenuItemView>& it
     BOOL chosen = FALSE;
     {
         const MenuLoop::Scope open(loop_);
-        chosen = ::TrackPopupMenuEx(menu.get(), flags, x, y, owner, &params);
+        chosen = ::TrackPopupMenuEx(menu.get(), place.flags, place.x, place.y, owner, &params);
     }
     tracked_ = nullptr;
     trackedPictures_ = nullptr;

@@ -17,6 +17,15 @@ class MainWindow;
 class MenuLoop;
 class Pictures;
 
+// Where a menu opens beside its button and which way: the point and the TrackPopupMenuEx flags.
+struct MenuPlacement {
+    int x = 0;
+    int y = 0;
+    UINT flags = 0;
+};
+// Away from the bar's edge: below a TOP bar's button, above a BOTTOM one's, beside a LEFT or RIGHT one's.
+MenuPlacement PlaceMenu(const PopupAnchor& anchor);
+
 class PopupMenus : private WindowProc<PopupMenus> {
 public:
     PopupMenus(MainWindow& window, MenuLoop& loop) : window_(window), loop_(loop) {}

@@ -3,6 +3,25 @@
 #include <commctrl.h>
 
 namespace nimbrel::win32 {
+namespace {
+
+// The key that opens a menu points the way it opens: across the bar, away from the edge; at the bottom, Down opens it
+// too, as it does on every other row.
+bool OpensMenu(Edge side, WPARAM key) {
+    switch (side) {
+        case Edge::Left:
+            return key == VK_RIGHT;
+        case Edge::Right:
+            return key == VK_LEFT;
+        case Edge::Bottom:
+            return key == VK_UP || key == VK_DOWN;
+        case Edge::Top:
+            break;
+    }
+    return key == VK_DOWN;
+}
+
+}  // namespace
 
 LRESULT ToolbarKeys::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_KEYDOWN && OnKeyDown(wParam))
@@ -58,16 +77,9 @@ bool ToolbarKeys::OnKeyDown(WPARAM key) {
     const int hot = Hot();
     const bool onCategory =
         hot >= 0 && static_cast<std::size_t>(hot) < bar_.ButtonCount() && bar_.DropDown(static_cast<std::size_t>(hot));
-    const int side = bar_.DockSide();
-    const bool vertical = side == 1 || side == 2;
-    const WPARAM next = vertical ? VK_DOWN : VK_RIGHT;
-    const WPARAM previous = vertical ? VK_UP : VK_LEFT;
-    // The key that opens a menu points the way it opens: across the bar, away from the edge.
-    WPARAM opener = VK_DOWN;
-    if (side == 1)
-        opener = VK_RIGHT;
-    else if (side == 2)
-        opener = VK_LEFT;
+    const Edge side = bar_.DockSide();
+    const WPARAM next = Vertical(side) ? VK_DOWN : VK_RIGHT;
+    const WPARAM previous = Vertical(side) ? VK_UP : VK_LEFT;
     if (key == next) {
         MoveHot(1);
     } else if (key == previous) {
@@ -75,7 +87,7 @@ bool ToolbarKeys::OnKeyDown(WPARAM key) {
     } else if (key == VK_HOME || key == VK_END) {
         SetHot(-1);
         MoveHot(key == VK_HOME ? 1 : -1);
-    } else if (key == VK_RETURN || key == VK_SPACE || (onCategory && (key == opener || (side == 3 && key == VK_UP)))) {
+    } else if (key == VK_RETURN || key == VK_SPACE || (onCategory && OpensMenu(side, key))) {
         // The character that TranslateMessage made of this key is still queued; a menu opened now would take it
         // for its own and close.
         MSG typed{};

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 
+#include "platform/Edge.h"
 #include "win32/WindowClass.h"
 
 namespace nimbrel::win32 {
@@ -19,7 +20,7 @@ public:
     // False for separators and hidden buttons.
     virtual bool Pressable(std::size_t position) const = 0;
     virtual bool DropDown(std::size_t position) const = 0;
-    virtual int DockSide() const = 0;  // 0 top, 1 left, 2 right, 3 bottom
+    virtual Edge DockSide() const = 0;
     // Presses the button as a click does: runs its command or opens its menu.
     virtual void Press(std::size_t position) = 0;
     // Whether keys may act now: not while the bar is parked.

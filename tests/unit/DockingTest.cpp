@@ -131,10 +131,10 @@ TEST(Timer2, NeverReturnsTo150AfterTheFirstPark) {
 
 TEST(DockedPlace, OnlyRightAndBottomDependOnSizes) {
     const TwipsRect screen{0, 0, 100, 80};
-    EXPECT_EQ(DockedPlace("TOP", screen, 30, 20).left, 0);
-    EXPECT_EQ(DockedPlace("RIGHT", screen, 30, 20).left, 70);
-    EXPECT_EQ(DockedPlace("BOTTOM", screen, 30, 20).top, 60);
-    EXPECT_EQ(DockedPlace("LEFT", screen, 30, 20).top, 0);
+    EXPECT_EQ(DockedPlace(Edge::Top, screen, 30, 20).left, 0);
+    EXPECT_EQ(DockedPlace(Edge::Right, screen, 30, 20).left, 70);
+    EXPECT_EQ(DockedPlace(Edge::Bottom, screen, 30, 20).top, 60);
+    EXPECT_EQ(DockedPlace(Edge::Left, screen, 30, 20).top, 0);
 }
 
 }  // namespace

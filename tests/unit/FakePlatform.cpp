@@ -329,14 +329,14 @@ void FakeProcess::EndProgram() {
 FakeBarView::FakeBarView(FakeBarViewFactory& factory, CallLog& log, int number, ICommandBarViewEvents& ev)
     : events(ev), factory_(factory), log_(log), number_(number) {}
 
-void FakeBarView::SetAlignment(int value) {
-    alignment = value;
-    log_.Add("bar" + std::to_string(number_) + ".Align=" + std::to_string(value));
+void FakeBarView::SetAlignment(std::optional<Edge> side) {
+    alignment = side;
+    log_.Add("bar" + std::to_string(number_) + ".Align=" + (side ? EdgeName(*side) : "none"));
 }
 
-void FakeBarView::SetDockSide(int side) {
+void FakeBarView::SetDockSide(Edge side) {
     dockSide = side;
-    log_.Add("bar" + std::to_string(number_) + ".DockSide=" + std::to_string(side));
+    log_.Add("bar" + std::to_string(number_) + ".DockSide=" + EdgeName(side));
 }
 
 void FakeBarView::SetHeight(float twips) {

@@ -239,8 +239,8 @@ class FakeBarViewFactory;
 class FakeBarView final : public ICommandBarView {
 public:
     FakeBarView(FakeBarViewFactory& factory, CallLog& log, int number, ICommandBarViewEvents& events);
-    void SetAlignment(int alignment) override;
-    void SetDockSide(int side) override;
+    void SetAlignment(std::optional<Edge> side) override;
+    void SetDockSide(Edge side) override;
     void SetHeight(float twips) override;
     void SetWidth(float twips) override;
     float Height() const override { return height; }
@@ -251,7 +251,8 @@ public:
     std::optional<std::size_t> TrackPopup(const std::vector<MenuItemView>& items, const PopupAnchor& anchor) override;
 
     ICommandBarViewEvents& events;
-    int alignment = -1, dockSide = -1;
+    std::optional<Edge> alignment;
+    std::optional<Edge> dockSide;
     float height = 0, width = 0;
     std::int32_t style = -99;
     std::shared_ptr<IImageList> images[2];

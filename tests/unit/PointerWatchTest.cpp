@@ -17,15 +17,15 @@ struct Scale {
 };
 constexpr Scale kScales[] = {{15, 15}, {12, 12}, {10, 10}, {10, 15}, {15, 12}};
 
-struct Edge {
+struct EdgeCase {
     const char* name;
     bool acrossX;  // LEFT and RIGHT: the X coordinate is tested
     bool far;      // BOTTOM and RIGHT: at the screen's last row or column
 };
-constexpr Edge kEdges[] = {{"TOP", false, false},
-                           {"BOTTOM", false, true},
-                           {"LEFT", true, false},
-                           {"RIGHT", true, true}};
+constexpr EdgeCase kEdges[] = {{"TOP", false, false},
+                               {"BOTTOM", false, true},
+                               {"LEFT", true, false},
+                               {"RIGHT", true, true}};
 
 // The 50-twip recall zone in pixels at a near (top, left) and a far (bottom, right) edge.
 struct ZoneDepth {
@@ -56,13 +56,15 @@ protected:
         return TickAt(x, y);
     }
     // The pointer at pixel `across` on the edge's axis and `along` on the other.
-    bool ParkedTickAcross(const Edge& edge, int across, int along) {
+    bool ParkedTickAcross(const EdgeCase& edge, int across, int along) {
         return edge.acrossX ? ParkedTickAt(across, along) : ParkedTickAt(along, across);
     }
-    bool DockedTickAcross(const Edge& edge, int across, int along) {
+    bool DockedTickAcross(const EdgeCase& edge, int across, int along) {
         return edge.acrossX ? DockedTickAt(across, along) : DockedTickAt(along, across);
     }
-    int ScreenPixels(const Edge& edge) const { return edge.acrossX ? sys.screen.widthPixels : sys.screen.heightPixels; }
+    int ScreenPixels(const EdgeCase& edge) const {
+        return edge.acrossX ? sys.screen.widthPixels : sys.screen.heightPixels;
+    }
 
     FakeSystem sys;
     std::unique_ptr<frmMain> form;
@@ -70,7 +72,7 @@ protected:
 
 TEST_F(PointerWatchTest, DockedBarHidesFromTheBoundaryOfItsBand) {
     for (const Scale& scale : kScales) {
-        for (const Edge& edge : kEdges) {
+        for (const EdgeCase& edge : kEdges) {
             Start(edge.name, "TOP", scale);
             const float twipsPerPixel = edge.acrossX ? scale.x : scale.y;
             const int thickness =
@@ -91,7 +93,7 @@ TEST_F(PointerWatchTest, DockedBarHidesFromTheBoundaryOfItsBand) {
 
 TEST_F(PointerWatchTest, RecallZoneIsFiftyTwipsDeepAtEveryEdge) {
     for (const Scale& scale : kScales) {
-        for (const Edge& edge : kEdges) {
+        for (const EdgeCase& edge : kEdges) {
             Start("TOP", edge.name, scale);
             const float twipsPerPixel = edge.acrossX ? scale.x : scale.y;
             const ZoneDepth& depth =
@@ -125,7 +127,7 @@ TEST_F(PointerWatchTest, UnrecognisedRecallEdgeNeverRecalls) {
 }
 
 TEST_F(PointerWatchTest, FailedPointerQueryUsesTheOrigin) {
-    for (const Edge& edge : kEdges) {
+    for (const EdgeCase& edge : kEdges) {
         Start(edge.name, edge.name);
         sys.pointer.fail = true;
         sys.pointer.x = sys.pointer.y = 400;
@@ -246,11 +248,10 @@ TEST(PixelsToTwips, RoundsTheFloatingPointProductHalfToEven) {
     EXPECT_EQ(PixelsToTwips(-2147483647 - 1, 15.0F), -2147483647 - 1);
 }
 
-TEST(PointerWatchDecision, UnknownDockingEdgeNeverHides) {
-    WatchInput in;
-    in.toolbarPosition = "NOWHERE";
-    in.y = 100000;
-    EXPECT_FALSE(PointerLeftBand(in));
+TEST_F(PointerWatchTest, AnUnknownDockingEdgeIsWatchedAsTheTop) {
+    Start("MIDDLE", "TOP");
+    EXPECT_TRUE(DockedTickAt(500, 10));
+    EXPECT_FALSE(DockedTickAt(500, 700)) << "off a bar that docked at the top";
 }
 
 }  // namespace

@@ -86,8 +86,8 @@ public:
             ASSERT_TRUE(form_->Timer2->Enabled() && form_->Timer2->Interval() > 0);
         }
 
-        const Point docked = DockedPlace(form_->BarSettings.ToolbarPosition, sys_.screen.WorkArea(), sys_.window.width,
-                                         sys_.window.height);
+        const Point docked = DockedPlace(*EdgeNamed(form_->BarSettings.ToolbarPosition), sys_.screen.WorkArea(),
+                                         sys_.window.width, sys_.window.height);
         const bool atDock = sys_.window.left == docked.left && sys_.window.top == docked.top;
         const bool atPark = sys_.window.left == kParkedPlace.left && sys_.window.top == kParkedPlace.top;
         if (form_->BarShown) {

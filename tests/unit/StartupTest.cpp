@@ -13,16 +13,16 @@ TEST(LoadMainWindow, RunsItsStepsInOrder) {
     // 440 twips is read back as 29 pixels, 435 twips.
     const std::pair<const char*, std::vector<std::string>> placements[] = {
         {"TOP",
-         {"window.Left=0", "window.Top=0", "bar0.Align=1", "bar0.DockSide=0", "bar0.Height=400", "window.Height=450",
-          "window.Width=15360"}},
+         {"window.Left=0", "window.Top=0", "bar0.Align=TOP", "bar0.DockSide=TOP", "bar0.Height=400",
+          "window.Height=450", "window.Width=15360"}},
         {"RIGHT",
-         {"window.Top=0", "bar0.Align=4", "bar0.DockSide=2", "window.Height=11520", "bar0.Width=400",
+         {"window.Top=0", "bar0.Align=RIGHT", "bar0.DockSide=RIGHT", "window.Height=11520", "bar0.Width=400",
           "window.Width=440", "window.Left=14925"}},
         {"BOTTOM",
-         {"bar0.Align=2", "bar0.DockSide=3", "bar0.Height=400", "window.Height=450", "window.Width=15360",
+         {"bar0.Align=BOTTOM", "bar0.DockSide=BOTTOM", "bar0.Height=400", "window.Height=450", "window.Width=15360",
           "window.Top=11080", "window.Left=0"}},
         {"LEFT",
-         {"bar0.Align=3", "bar0.DockSide=1", "bar0.Width=400", "window.Height=11520", "window.Width=440",
+         {"bar0.Align=LEFT", "bar0.DockSide=LEFT", "bar0.Width=400", "window.Height=11520", "window.Width=440",
           "window.Top=0", "window.Left=0"}},
     };
     for (const auto& [position, placement] : placements) {
@@ -37,7 +37,7 @@ TEST(LoadMainWindow, RunsItsStepsInOrder) {
             if (e.rfind("files.", 0) != 0)
                 calls.push_back(e);
         }
-        std::vector<std::string> expected = {"shell.GetSpecialFolder(38)", "bar0.Align=0", "bar0.Height=0",
+        std::vector<std::string> expected = {"shell.GetSpecialFolder(38)", "bar0.Align=none", "bar0.Height=0",
                                              "bar0.Width=0"};
         expected.insert(expected.end(), placement.begin(), placement.end());
         expected.insert(expected.end(),
@@ -79,21 +79,21 @@ struct PlacementCase {
     const char* position;
     float kept;  // the thickness the bar keeps when asked for 400
     float left, top, width, height;
-    int alignment, dockSide;
+    Edge side;  // the bar's alignment in the window and its dock side
 };
 
 TEST(LoadMainWindow, PlacesTheWindowAtEachEdgeAroundTheBarsActualSize) {
     // Screen 1024 x 768 pixels at 15 twips per pixel: 15360 x 11520 twips. The window keeps whole pixels:
     // 455 and 445 twips become 450, 380 and 370 become 375, 640 becomes 645.
     const PlacementCase cases[] = {
-        {"TOP", 405, 0, 0, 15360, 450, 1, 0},
-        {"RIGHT", 405, 15360 - 450, 0, 450, 11520, 4, 2},
-        {"BOTTOM", 405, 0, 11520 - 450 + 10, 15360, 450, 2, 3},
-        {"LEFT", 405, 0, 0, 450, 11520, 3, 1},
-        {"TOP", 330, 0, 0, 15360, 375, 1, 0},
-        {"RIGHT", 600, 15360 - 645, 0, 645, 11520, 4, 2},
-        {"BOTTOM", 330, 0, 11520 - 375 + 10, 15360, 375, 2, 3},
-        {"LEFT", 330, 0, 0, 375, 11520, 3, 1},
+        {"TOP", 405, 0, 0, 15360, 450, Edge::Top},
+        {"RIGHT", 405, 15360 - 450, 0, 450, 11520, Edge::Right},
+        {"BOTTOM", 405, 0, 11520 - 450 + 10, 15360, 450, Edge::Bottom},
+        {"LEFT", 405, 0, 0, 450, 11520, Edge::Left},
+        {"TOP", 330, 0, 0, 15360, 375, Edge::Top},
+        {"RIGHT", 600, 15360 - 645, 0, 645, 11520, Edge::Right},
+        {"BOTTOM", 330, 0, 11520 - 375 + 10, 15360, 375, Edge::Bottom},
+        {"LEFT", 330, 0, 0, 375, 11520, Edge::Left},
     };
     for (const PlacementCase& c : cases) {
         FakeSystem sys;
@@ -107,8 +107,8 @@ TEST(LoadMainWindow, PlacesTheWindowAtEachEdgeAroundTheBarsActualSize) {
         EXPECT_EQ(sys.window.top, c.top);
         EXPECT_EQ(sys.window.width, c.width);
         EXPECT_EQ(sys.window.height, c.height);
-        EXPECT_EQ(form->cmdBar[0]->Alignment(), c.alignment);
-        EXPECT_EQ(form->cmdBar[0]->DockSide(), c.dockSide);
+        EXPECT_EQ(form->cmdBar[0]->Alignment(), c.side);
+        EXPECT_EQ(form->cmdBar[0]->DockSide(), c.side);
         EXPECT_EQ(form->BarSettings.ToolbarPosition, c.position);
     }
 }
@@ -160,7 +160,7 @@ TEST(LoadMainWindow, AnyOtherPositionDocksAtTheTopInMemoryOnly) {
         EXPECT_EQ(sys.window.top, 0);
         EXPECT_EQ(sys.window.width, 15360);
         EXPECT_EQ(sys.window.height, 450);
-        EXPECT_EQ(form->cmdBar[0]->Alignment(), 1);
+        EXPECT_EQ(form->cmdBar[0]->Alignment(), Edge::Top);
         EXPECT_EQ(*sys.files.Content("C:\\Apps\\Bar\\Nimbrel.Txt"), file);
     }
 }

@@ -222,7 +222,7 @@ TEST_F(DropDownTest, FirstDropDownAsksForElementOneAndEveryLaterOneReusesIt) {
     form->cmdBar[0]->PressDropDown("BROWSER", {});
     ASSERT_EQ(form->cmdBar.size(), 2U);
     EXPECT_EQ(form->cmdBar[1]->Index(), 1);
-    EXPECT_EQ(form->cmdBar[1]->Alignment(), 0);
+    EXPECT_EQ(form->cmdBar[1]->Alignment(), std::nullopt);
     EXPECT_EQ(form->cmdBar[1]->ImageList(0), form->ImageList1) << "menus show the bar's pictures";
     form->cmdBar[0]->PressDropDown("MAIL", {});
     form->cmdBar[0]->PressDropDown("SEARCH", {});
@@ -313,7 +313,8 @@ TEST(InstanceRequest, EveryRequestAddsANewElementWhoeverRaisesIt) {
     form->cmdBar_RequestNewInstance(-7, slot);
     EXPECT_EQ(slot->Index(), 3);
     EXPECT_EQ(form->cmdBar.size(), 4U);
-    EXPECT_EQ(sys.log.Matching("bar"), (std::vector<std::string>{"bar1.Align=0", "bar2.Align=0", "bar3.Align=0"}));
+    EXPECT_EQ(sys.log.Matching("bar"),
+              (std::vector<std::string>{"bar1.Align=none", "bar2.Align=none", "bar3.Align=none"}));
     EXPECT_TRUE(form->BarShown);
     EXPECT_TRUE(sys.log.Matching("window.").empty());
 }

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
 #include "win32/Handles.h"
+#include "win32/PopupMenus.h"
 #include "win32/ToolbarKeys.h"
 
 namespace nimbrel::win32 {
@@ -19,11 +21,12 @@ struct Bar : IKeyedBar {
     std::size_t ButtonCount() const override { return 4; }
     bool Pressable(std::size_t position) const override { return position != 1; }
     bool DropDown(std::size_t position) const override { return position == 2; }
-    int DockSide() const override { return 0; }
+    Edge DockSide() const override { return edge; }
     void Press(std::size_t position) override { pressed.push_back(position); }
     bool KeysAccepted() const override { return docked; }
     void Escape() override { ++escapes; }
 
+    Edge edge = Edge::Top;
     bool docked = true;
     std::vector<std::size_t> pressed;
     int escapes = 0;
@@ -97,6 +100,50 @@ TEST_F(ToolbarKeysTest, TheKeyUpOfAPressIsSwallowedAndEscLetsTheBarGo) {
     Key(WM_KEYDOWN, VK_ESCAPE);
     EXPECT_EQ(bar.escapes, 1);
     EXPECT_EQ(Hot(), -1);
+}
+
+TEST_F(ToolbarKeysTest, TheArrowsAndTheMenusFollowTheBarsEdge) {
+    // Which arrows move the lit button, which open a category's menu, and the side the menu opens to, beside a button
+    // at (10, 20)-(30, 40).
+    struct Row {
+        Edge edge;
+        WPARAM next, previous;
+        std::vector<WPARAM> openers;
+        UINT side;
+        int x, y;
+    };
+    const Row rows[] = {
+        {Edge::Top, VK_RIGHT, VK_LEFT, {VK_DOWN}, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_VERTICAL, 10, 40},
+        {Edge::Bottom, VK_RIGHT, VK_LEFT, {VK_UP, VK_DOWN}, TPM_LEFTALIGN | TPM_BOTTOMALIGN | TPM_VERTICAL, 10, 20},
+        {Edge::Left, VK_DOWN, VK_UP, {VK_RIGHT}, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_HORIZONTAL, 30, 20},
+        {Edge::Right, VK_DOWN, VK_UP, {VK_LEFT}, TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_HORIZONTAL, 10, 20},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(EdgeName(row.edge));
+        bar.edge = row.edge;
+        passed.clear();
+        ::SendMessageW(toolbar, TB_SETHOTITEM, static_cast<WPARAM>(-1), 0);
+        Key(WM_KEYDOWN, row.next);
+        EXPECT_EQ(Hot(), 0);
+        Key(WM_KEYDOWN, row.next);
+        EXPECT_EQ(Hot(), 2) << "past the separator";
+        Key(WM_KEYDOWN, row.previous);
+        EXPECT_EQ(Hot(), 0);
+        EXPECT_TRUE(passed.empty()) << "the control's own arrows would move along a row only";
+        for (WPARAM arrow : {VK_LEFT, VK_UP, VK_RIGHT, VK_DOWN}) {
+            if (arrow == row.next || arrow == row.previous)
+                continue;
+            bar.pressed.clear();
+            ::SendMessageW(toolbar, TB_SETHOTITEM, 2, 0);
+            Key(WM_KEYDOWN, arrow);
+            const bool opens = std::find(row.openers.begin(), row.openers.end(), arrow) != row.openers.end();
+            EXPECT_EQ(bar.pressed, opens ? std::vector<std::size_t>{2} : std::vector<std::size_t>{}) << arrow;
+        }
+        const MenuPlacement place = PlaceMenu({10, 20, 30, 40, row.edge});
+        EXPECT_EQ(place.flags, TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTBUTTON | row.side);
+        EXPECT_EQ(place.x, row.x);
+        EXPECT_EQ(place.y, row.y);
+    }
 }
 
 }  // namespace

@@ -290,7 +290,7 @@ TEST_F(BarViewTest, KeepsTheAskedSizeInWholePixels) {
 
 TEST_F(BarViewTest, NoToolbarUntilButtonsAreShown) {
     CommandBarView view(window, menuLoop, events, 200);
-    view.SetAlignment(1);
+    view.SetAlignment(Edge::Top);
     view.SetHeight(400.0f);
     EXPECT_EQ(Toolbar(view), nullptr);
     view.ShowButtons(Buttons());
@@ -300,8 +300,8 @@ TEST_F(BarViewTest, NoToolbarUntilButtonsAreShown) {
 TEST_F(BarViewTest, TopAlignmentStretchesOverTheClientWidthWithButtonsInTheMiddle) {
     CommandBarView view(window, menuLoop, events, 200);
     view.SetImageList(0, factory.LoadImageList());
-    view.SetAlignment(1);
-    view.SetDockSide(0);
+    view.SetAlignment(Edge::Top);
+    view.SetDockSide(Edge::Top);
     view.SetHeight(600.0f);
     view.ShowButtons(Buttons());
     RECT client{};
@@ -330,8 +330,8 @@ TEST_F(BarViewTest, TopAlignmentStretchesOverTheClientWidthWithButtonsInTheMiddl
 
 TEST_F(BarViewTest, BottomAlignmentSitsOnTheBottomEdge) {
     CommandBarView view(window, menuLoop, events, 200);
-    view.SetAlignment(2);
-    view.SetDockSide(3);
+    view.SetAlignment(Edge::Bottom);
+    view.SetDockSide(Edge::Bottom);
     view.SetHeight(400.0f);
     view.ShowButtons(Buttons());
     RECT client{};
@@ -344,7 +344,7 @@ TEST_F(BarViewTest, BottomAlignmentSitsOnTheBottomEdge) {
 
 TEST_F(BarViewTest, ButtonsAreAddedWithTheirStates) {
     CommandBarView view(window, menuLoop, events, 200);
-    view.SetAlignment(1);
+    view.SetAlignment(Edge::Top);
     view.SetHeight(400.0f);
     view.ShowButtons(Buttons());
     HWND toolbar = Toolbar(view);
@@ -370,8 +370,8 @@ TEST_F(BarViewTest, ButtonsAreAddedWithTheirStates) {
 
 TEST_F(BarViewTest, VerticalDockSideWrapsEveryButton) {
     CommandBarView view(window, menuLoop, events, 200);
-    view.SetAlignment(3);
-    view.SetDockSide(1);
+    view.SetAlignment(Edge::Left);
+    view.SetDockSide(Edge::Left);
     view.SetWidth(400.0f);
     view.ShowButtons(Buttons());
     HWND toolbar = Toolbar(view);
@@ -399,8 +399,8 @@ TEST_F(BarViewTest, AClickRaisesButtonPressedWithItsKey) {
 
 TEST_F(BarViewTest, ADropDownPressRaisesItsAnchorInScreenPixels) {
     CommandBarView view(window, menuLoop, events, 200);
-    view.SetAlignment(1);
-    view.SetDockSide(0);
+    view.SetAlignment(Edge::Top);
+    view.SetDockSide(Edge::Top);
     view.SetHeight(400.0f);
     view.ShowButtons(Buttons());
     window.Move(0.0f, 0.0f);
@@ -420,7 +420,7 @@ TEST_F(BarViewTest, ADropDownPressRaisesItsAnchorInScreenPixels) {
     ::ClientToScreen(toolbar, &corner);
     EXPECT_EQ(events.lastAnchor.left, corner.x);
     EXPECT_EQ(events.lastAnchor.bottom, corner.y);
-    EXPECT_EQ(events.lastAnchor.dockSide, 0);
+    EXPECT_EQ(events.lastAnchor.edge, Edge::Top);
 }
 
 TEST_F(BarViewTest, EveryButtonCarriesItsNameAsItsText) {
@@ -482,7 +482,7 @@ TEST_F(BarViewTest, AccessibilityClientsReadTheSameNames) {
 TEST_F(BarViewTest, ADisplayScaleChangeRemakesThePicturesAtTheNewSize) {
     CommandBarView view(window, menuLoop, events, 200);
     view.SetImageList(0, factory.LoadImageList());
-    view.SetAlignment(1);
+    view.SetAlignment(Edge::Top);
     view.SetHeight(400.0f);
     view.ShowButtons(Buttons());
     auto iconSize = [&] {
@@ -513,7 +513,7 @@ TEST_F(BarViewTest, ADisplayScaleChangeRemakesThePicturesAtTheNewSize) {
 TEST_F(BarViewTest, ARescaleWhileADropDownIsOpenWaitsUntilItHasClosed) {
     CommandBarView view(window, menuLoop, events, 200);
     view.SetImageList(0, factory.LoadImageList());
-    view.SetAlignment(1);
+    view.SetAlignment(Edge::Top);
     view.ShowButtons(Buttons());
     HWND before = Toolbar(view);
     HWND during = nullptr;
@@ -572,8 +572,8 @@ TEST_F(BarViewTest, KeysMoveThroughTheButtonsAndPressThem) {
     // Along a horizontal bar: no button is hot at first, Right and Left step over the separator and the hidden
     // button, Home and End go to the ends, Enter presses, Down opens a category.
     CommandBarView view(window, menuLoop, events, 200);
-    view.SetAlignment(1);
-    view.SetDockSide(0);
+    view.SetAlignment(Edge::Top);
+    view.SetDockSide(Edge::Top);
     view.SetHeight(400.0f);
     view.ShowButtons(Buttons());
     HWND toolbar = Toolbar(view);
@@ -605,7 +605,7 @@ TEST_F(BarViewTest, TipsStayHiddenWhileADropDownIsOpen) {
     // The pointer rests on Browser and its tip is armed; the drop-down opens at once. While it is open the tip
     // must not come up, and once it has closed the same rest shows the tip again.
     CommandBarView view(window, menuLoop, events, 200);
-    view.SetAlignment(1);
+    view.SetAlignment(Edge::Top);
     view.SetHeight(400.0f);
     view.ShowButtons(Buttons());
     window.Move(0.0f, 0.0f);
