@@ -219,8 +219,11 @@ Section "${APP} (required)" SecProgram
   IntFmt $0 "0x%08X" $0
   WriteRegDWORD HKCU "${UNINST_KEY}" "EstimatedSize" "$0"
 
-  ; An upgrade over a running bar leaves the new one running.
+  ; An upgrade over a running bar leaves the new one running: a silent one starts it here, an interactive one by the
+  ; finish page's "Start Nimbrel now", which is checked. Starting it in both places would make the second start a
+  ; call of the first by the keyboard, which keeps the bar docked.
   ${If} $BarEnded == 1
+  ${AndIf} ${Silent}
     Exec '"$INSTDIR\Nimbrel.exe"'
   ${EndIf}
 SectionEnd

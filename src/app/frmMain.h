@@ -43,7 +43,8 @@ public:
     void GO_BarOn();
     // The keyboard's call, which another start of the program (its shortcut key) makes: docks a parked bar, brings
     // it in front, gives it the foreground and the keyboard focus with no button lit, and keeps the pointer watch
-    // from parking it until a command runs, Esc is pressed on it or it loses activation.
+    // from parking it until a command runs, Esc is pressed on it or another program takes activation. Where Windows
+    // refuses the foreground it is GO_BarOn.
     void GO_BarOnKeyboard();
     void GO_BarOff();
     void GO_Exit();
@@ -104,6 +105,8 @@ private:
     bool DropDownOpen() const;
     // The edge the bar docks at: what ToolbarPosition names, the top for anything else.
     Edge DockEdge() const;
+    // After Esc on a called bar: the window that had the foreground before the call gets it again.
+    void GiveForegroundBack();
 
     Platform& platform_;
     bool ended_ = false;

@@ -60,11 +60,16 @@ void frmMain::cmdBar_ButtonClick(std::int16_t index, Button& button) {
         return;
     const std::string folder = index == 0 ? platform_.process.ExecutableFolder() : std::string();
     const Command command = DecideCommand(index, button.Key(), ProgramCatalogue, ProgramFilesDir, folder);
+    if (command.kind == Command::Kind::Exit) {
+        GO_Exit();
+        return;
+    }
+    // What the command starts comes in front: the bar, which the click or the keyboard's call made the foreground
+    // window, passes the right on, and nothing is given back to the window from before a call.
+    if (command.kind != Command::Kind::Nothing)
+        platform_.window.LetOthersTakeForeground();
     // Failures of the shell are ignored: the user gets the bar parked as after any command.
     switch (command.kind) {
-        case Command::Kind::Exit:
-            GO_Exit();
-            return;
         case Command::Kind::Applet:
             platform_.shell.OpenControlPanelItem(command.argument);
             break;
@@ -74,6 +79,7 @@ void frmMain::cmdBar_ButtonClick(std::int16_t index, Button& button) {
         case Command::Kind::Launch:
             platform_.shell.StartProcess(command.argument);
             break;
+        case Command::Kind::Exit:
         case Command::Kind::Nothing:
             break;
     }

@@ -64,8 +64,7 @@ void frmMain::GO_BarOnKeyboard() {
     if (ended_ || DropDownOpen())
         return;
     IMainWindow& window = platform_.window;
-    if (const std::uintptr_t before = window.ForegroundWindow(); before != 0)
-        foregroundBefore_ = before;
+    const std::uintptr_t before = window.ForegroundWindow();
     if (!BarShown) {
         const MoveScope moving(*this);
         const Point place = DockedPlace(DockEdge(), platform_.screen.WorkArea(), window.Width(), window.Height());
@@ -74,26 +73,36 @@ void frmMain::GO_BarOnKeyboard() {
     }
     // In front of every window, covered or not, until Timer2 releases the topmost band as after every show.
     window.SetZOrder(ZOrder::Topmost);
-    window.TakeForeground();
+    if (window.TakeForeground() && window.HasForeground()) {
+        if (before != 0)
+            foregroundBefore_ = before;
+        keyboardHold_ = true;
+    } else {
+        // Windows refused: without the keyboard no key can end a hold, so the bar is shown as at its recall edge
+        // and the pointer decides.
+        window.Activate();
+    }
     window.SetFocus();
-    keyboardHold_ = true;
     Timer2->SetEnabled(true);
 }
 
 void frmMain::GO_BarOff() {
     keyboardHold_ = false;
+    foregroundBefore_ = 0;
     if (BarShown) {
         const MoveScope moving(*this);
         const Point place = ParkedPlaceNow();
         platform_.window.Move(place.left, place.top);
         BarShown = false;
         parkedOnce_ = true;
-        // A parked bar does not keep the keyboard it was called for.
-        if (foregroundBefore_ != 0)
-            platform_.window.GiveForeground(std::exchange(foregroundBefore_, 0));
     }
     Timer2->SetInterval(kReleaseAfterParkMs);
     Timer2->SetEnabled(true);
+}
+
+void frmMain::GiveForegroundBack() {
+    if (foregroundBefore_ != 0)
+        platform_.window.GiveForeground(std::exchange(foregroundBefore_, 0));
 }
 
 bool frmMain::DropDownOpen() const {
@@ -109,8 +118,12 @@ bool frmMain::cmdBar_KeysAccepted(std::int16_t /*index*/) {
 }
 
 void frmMain::cmdBar_Escape(std::int16_t /*index*/) {
-    // From the next tick on the pointer decides again.
-    keyboardHold_ = false;
+    if (!keyboardHold_)
+        return;
+    // The keyboard goes back to the window the user was in at once, before the park: a window that moves off the
+    // screen may lose activation on the way, which would end the call and forget that window.
+    GiveForegroundBack();
+    GO_BarOff();
 }
 
 void frmMain::OnDeactivated() {

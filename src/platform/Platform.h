@@ -50,8 +50,13 @@ public:
     // SetForegroundWindow for this window, which Windows allows with the right that another start of the program
     // grants.
     virtual bool TakeForeground() = 0;
+    // True while this window is the foreground window.
+    virtual bool HasForeground() const = 0;
     // Gives the foreground back to a window that ForegroundWindow named, if it is still there.
     virtual bool GiveForeground(std::uintptr_t window) = 0;
+    // AllowSetForegroundWindow(ASFW_ANY): what the bar starts next may come in front, as the bar holds the
+    // foreground now.
+    virtual void LetOthersTakeForeground() = 0;
 };
 
 // A rectangle in pixels of the virtual screen, whose origin is the primary monitor's top-left corner.

@@ -15,11 +15,11 @@ constexpr UINT kKeepZOrder = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
 // Tells the window to run what Post queued.
 constexpr UINT kRunPosted = WM_APP + 1;
 
-// Null, or a window of this process.
+// A window of this process. Null is not: Windows names no window when the one that takes activation belongs to
+// another thread.
 bool OfThisProgram(HWND window) {
     DWORD process = 0;
-    return window == nullptr ||
-           (::GetWindowThreadProcessId(window, &process) != 0 && process == ::GetCurrentProcessId());
+    return window != nullptr && ::GetWindowThreadProcessId(window, &process) != 0 && process == ::GetCurrentProcessId();
 }
 
 }  // namespace
@@ -80,6 +80,11 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_ACTIVATE:
             if (LOWORD(wParam) == WA_INACTIVE)
                 OnDeactivate(reinterpret_cast<HWND>(lParam));
+            break;
+        case WM_ACTIVATEAPP:
+            // The bar has one user-interface thread: another thread's window is another program's.
+            if (wParam == FALSE)
+                OnDeactivate(nullptr);
             break;
         case WM_DPICHANGED:
             // Neither the DPI nor the rectangle it suggests is taken: they are those of the monitor the window
@@ -337,11 +342,20 @@ bool MainWindow::Refresh() {
 
 std::uintptr_t MainWindow::ForegroundWindow() const {
     HWND window = ::GetForegroundWindow();
-    return OfThisProgram(window) ? 0 : reinterpret_cast<std::uintptr_t>(window);
+    return window == nullptr || OfThisProgram(window) ? 0 : reinterpret_cast<std::uintptr_t>(window);
 }
 
 bool MainWindow::TakeForeground() {
     return Handle() != nullptr && ::SetForegroundWindow(Handle()) != FALSE;
+}
+
+bool MainWindow::HasForeground() const {
+    return Handle() != nullptr && ::GetForegroundWindow() == Handle();
+}
+
+void MainWindow::LetOthersTakeForeground() {
+    // Fails, harmlessly, when the bar does not hold the foreground itself.
+    ::AllowSetForegroundWindow(ASFW_ANY);
 }
 
 bool MainWindow::GiveForeground(std::uintptr_t window) {

@@ -88,7 +88,9 @@ public:
     bool Refresh() override;
     std::uintptr_t ForegroundWindow() const override;
     bool TakeForeground() override;
+    bool HasForeground() const override;
     bool GiveForeground(std::uintptr_t window) override;
+    void LetOthersTakeForeground() override;
 
 private:
     friend class WindowProc<MainWindow>;

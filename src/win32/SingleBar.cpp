@@ -1,6 +1,7 @@
 #include "win32/SingleBar.h"
 
 #include <cstdint>
+#include <string>
 
 #include "win32/MainWindow.h"
 #include "win32/Shell.h"
@@ -116,8 +117,13 @@ bool RecallRunningBar(const std::wstring& canonicalFolder) {
     }
     if (bar == nullptr)
         return false;
-    // The running bar comes to the front as it does at its recall edge; Windows lets it only with our leave.
-    ::AllowSetForegroundWindow(pid);
+    // The running bar takes the foreground and the keyboard only with our leave, which Windows grants only while this
+    // start may take the foreground itself; without it the bar comes as at its recall edge.
+    if (!::AllowSetForegroundWindow(pid)) {
+        const std::wstring line = L"Nimbrel: the running bar may not take the foreground (error " +
+                                  std::to_wstring(::GetLastError()) + L")\n";
+        ::OutputDebugStringW(line.c_str());
+    }
     DWORD_PTR result = 0;
     return ::SendMessageTimeoutW(bar, recall, 0, 0, SMTO_ABORTIFHUNG, kAnswerWaitMs, &result) != 0;
 }

@@ -120,8 +120,14 @@ bool FakeWindow::SetFocus() {
 
 bool FakeWindow::TakeForeground() {
     log_.Add("window.SetForegroundWindow");
+    if (refuseForeground)
+        return false;
     foreground = 0;
     return true;
+}
+
+void FakeWindow::LetOthersTakeForeground() {
+    log_.Add("window.AllowSetForegroundWindow(ANY)");
 }
 
 bool FakeWindow::GiveForeground(std::uintptr_t window) {

@@ -74,7 +74,9 @@ public:
     bool Refresh() override;
     std::uintptr_t ForegroundWindow() const override { return foreground; }
     bool TakeForeground() override;
+    bool HasForeground() const override { return foreground == 0; }
     bool GiveForeground(std::uintptr_t window) override;
+    void LetOthersTakeForeground() override;
 
     float left = 0, top = 0, width = 3000, height = 3000;
     // The window in the foreground, 0 for this one.
@@ -85,6 +87,8 @@ public:
     bool topmost = false;
     bool keyPreview = true;
     bool failZOrder = false, failActivate = false, failFocus = false, failRefresh = false;
+    // Windows refuses SetForegroundWindow, as it does while another program has a menu open.
+    bool refuseForeground = false;
 
 private:
     CallLog& log_;

@@ -45,7 +45,7 @@ TEST_F(KeyboardTest, TheCallDocksBringsInFrontAndTakesTheForegroundAndTheFocus) 
     }
 }
 
-TEST_F(KeyboardTest, ACalledBarStaysUntilACommandEscOrLostActivationThenParksAndGivesTheForegroundBack) {
+TEST_F(KeyboardTest, ACalledBarStaysUntilACommandEscOrAnotherProgramTakesActivation) {
     struct Case {
         const char* ending;
         std::function<void()> end;
@@ -53,9 +53,9 @@ TEST_F(KeyboardTest, ACalledBarStaysUntilACommandEscOrLostActivationThenParksAnd
         bool givesBack;
     };
     const Case cases[] = {
-        {"command", [&] { form->cmdBar_ButtonClick(0, *form->cmdBar[0]->Buttons().Item("FIREWALL")); }, true, true},
-        {"Esc", [&] { Keys().OnEscapePressed(); }, false, true},
-        {"lost activation", [&] { form->OnDeactivated(); }, false, false},
+        {"command", [&] { form->cmdBar_ButtonClick(0, *form->cmdBar[0]->Buttons().Item("FIREWALL")); }, true, false},
+        {"Esc", [&] { Keys().OnEscapePressed(); }, true, true},
+        {"another program's window", [&] { form->OnDeactivated(); }, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ending);
@@ -66,7 +66,10 @@ TEST_F(KeyboardTest, ACalledBarStaysUntilACommandEscOrLostActivationThenParksAnd
         Tick();
         ASSERT_TRUE(form->BarShown) << "the pointer watch leaves a called bar alone";
         sys.log.Clear();
+        // As Wine deactivates a window that moves off the screen.
+        sys.window.onMove = [&] { form->OnDeactivated(); };
         c.end();
+        sys.window.onMove = nullptr;
         EXPECT_EQ(form->BarShown, !c.parksAtOnce);
         Tick();
         EXPECT_FALSE(form->BarShown) << "from the next tick on the pointer decides again";
@@ -75,6 +78,32 @@ TEST_F(KeyboardTest, ACalledBarStaysUntilACommandEscOrLostActivationThenParksAnd
         Tick();
         EXPECT_FALSE(form->BarShown) << "the hold is gone: the pointer called the bar back, the pointer parks it";
     }
+}
+
+TEST_F(KeyboardTest, WhatACalledBarStartsMayComeInFront) {
+    for (const char* key : {"FIREWALL", "OSMIRADE"}) {
+        SCOPED_TRACE(key);
+        form->OnRecallRequested();
+        sys.log.Clear();
+        form->cmdBar_ButtonClick(0, *form->cmdBar[0]->Buttons().Item(key));
+        const std::vector<std::string>& calls = sys.log.Entries();
+        ASSERT_GE(calls.size(), 2U);
+        EXPECT_EQ(calls[0], "window.AllowSetForegroundWindow(ANY)") << "before the shell starts anything";
+        EXPECT_EQ(calls[1].rfind("shell.", 0), 0U) << calls[1];
+        EXPECT_TRUE(sys.log.Matching("window.GiveForeground").empty()) << "the program started is the one in front";
+    }
+}
+
+TEST_F(KeyboardTest, ARefusedForegroundShowsTheBarAsAtItsEdgeWithoutHoldingIt) {
+    form->GO_BarOff();
+    sys.window.refuseForeground = true;
+    sys.log.Clear();
+    form->OnRecallRequested();
+    EXPECT_TRUE(form->BarShown);
+    EXPECT_EQ(sys.log.Count("window.SetActiveWindow"), 1U);
+    Tick();
+    EXPECT_FALSE(form->BarShown) << "no key could end a hold: the pointer decides";
+    EXPECT_TRUE(sys.log.Matching("window.GiveForeground").empty());
 }
 
 TEST_F(KeyboardTest, APointerRecallNeitherHoldsTheBarNorGivesTheForegroundBack) {

@@ -1,5 +1,6 @@
 // Started by the process tests: writes its command line and its arguments, one a line, in UTF-8 to
-// "<its own path>.txt", so that the test can see how it was started.
+// "<its own path>.txt", so that the test can see how it was started. With the one argument "--front" it is another
+// program that takes activation instead: its window comes in front for a second and it ends, writing nothing.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -19,6 +20,21 @@ std::string ToUtf8(const std::wstring& text) {
     return bytes;
 }
 
+int TakeActivationForAWhile() {
+    HWND window = ::CreateWindowExW(0, L"STATIC", L"Another program", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                                    nullptr, nullptr, nullptr);
+    ::SetForegroundWindow(window);
+    const DWORD start = ::GetTickCount();
+    MSG msg{};
+    while (::GetTickCount() - start < 1000) {
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageW(&msg);
+        ::Sleep(10);
+    }
+    ::DestroyWindow(window);
+    return 0;
+}
+
 }  // namespace
 
 int main() {
@@ -27,6 +43,8 @@ int main() {
     const std::wstring report = std::wstring(self.data(), length) + L".txt";
 
     const wchar_t* commandLine = ::GetCommandLineW();
+    if (std::wstring(commandLine).find(L" --front") != std::wstring::npos)
+        return TakeActivationForAWhile();
     std::string text = ToUtf8(commandLine) + "\n";
     int count = 0;
     if (wchar_t** argv = ::CommandLineToArgvW(commandLine, &count)) {

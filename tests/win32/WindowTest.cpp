@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "win32/CommandBarView.h"
 #include "win32/Desktop.h"
 #include "win32/Dpi.h"
@@ -532,16 +533,18 @@ TEST_F(BarViewTest, ARescaleWhileADropDownIsOpenWaitsUntilItHasClosed) {
     EXPECT_NE(Toolbar(view), before) << "remade once the drop-down had closed";
 }
 
+struct RecordedWindowEvents : IWindowEvents {
+    void OnDisplayChanged() override { seen.push_back("display"); }
+    void OnWorkAreaChanged() override { seen.push_back("work area"); }
+    void OnScaleChanged() override { seen.push_back("scale"); }
+    void OnRecallRequested() override { seen.push_back("recall"); }
+    void OnDeactivated() override { seen.push_back("deactivated"); }
+    void OnEndRequested() override { seen.push_back("end"); }
+    std::vector<std::string> seen;
+};
+
 TEST_F(WindowTest, TheSystemsMessagesReachTheWindowEvents) {
-    struct Recorded : IWindowEvents {
-        void OnDisplayChanged() override { seen.push_back("display"); }
-        void OnWorkAreaChanged() override { seen.push_back("work area"); }
-        void OnScaleChanged() override { seen.push_back("scale"); }
-        void OnRecallRequested() override { seen.push_back("recall"); }
-        void OnDeactivated() override { seen.push_back("deactivated"); }
-        void OnEndRequested() override { seen.push_back("end"); }
-        std::vector<std::string> seen;
-    } recorded;
+    RecordedWindowEvents recorded;
     window.SetEvents(&recorded);
     RECT suggested{};
     ::SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
@@ -551,6 +554,35 @@ TEST_F(WindowTest, TheSystemsMessagesReachTheWindowEvents) {
     ::SendMessageW(window.Handle(), WM_ENDSESSION, TRUE, 0);
     window.SetEvents(nullptr);
     EXPECT_EQ(recorded.seen, (std::vector<std::string>{"scale", "display", "work area", "scale", "recall", "end"}));
+}
+
+TEST_F(WindowTest, AnotherProgramTakingActivationDeactivatesTheBarAndItsOwnWindowsDoNot) {
+    RecordedWindowEvents recorded;
+    window.SetEvents(&recorded);
+    window.SetVisible(true);
+    ASSERT_TRUE(window.TakeForeground());
+    UniqueWindow own(::CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
+                                       nullptr, nullptr, nullptr));
+    ::SetForegroundWindow(own.get());
+    PumpFor(200);
+    EXPECT_TRUE(recorded.seen.empty()) << "a window of the bar's own, as its menus' owner or a message box";
+
+    ASSERT_TRUE(window.TakeForeground());
+    std::wstring command = L"\"" + test::TestProgramFolder() + L"\\argv_recorder.exe\" --front";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    ASSERT_TRUE(
+        ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
+    const KernelHandle process(started.hProcess);
+    const KernelHandle thread(started.hThread);
+    const DWORD start = ::GetTickCount();
+    while (recorded.seen.empty() && ::GetTickCount() - start < 5000)
+        PumpFor(50);
+    ::WaitForSingleObject(started.hProcess, 5000);
+    window.SetEvents(nullptr);
+    ASSERT_FALSE(recorded.seen.empty()) << "no deactivation within 5 s";
+    EXPECT_EQ(recorded.seen.front(), "deactivated");
 }
 
 TEST_F(WindowTest, TheWorkAreaAndTheMonitorsAreTheSystems) {
