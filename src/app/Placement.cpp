@@ -1,4 +1,7 @@
 #include "app/frmMain.h"
+
+#include <algorithm>
+
 #include "docking/Docking.h"
 
 namespace nimbrel {
@@ -15,12 +18,40 @@ Edge frmMain::DockEdge() const {
     return EdgeNamed(BarSettings.ToolbarPosition).value_or(Edge::Top);
 }
 
+void frmMain::ReadDockInset() {
+    dockInset_ = platform_.screen.AutoHideTaskbar(DockEdge());
+}
+
+TwipsRect frmMain::DockArea() const {
+    const IScreen& screen = platform_.screen;
+    TwipsRect area = screen.WorkArea();
+    if (dockInset_ <= 0)
+        return area;
+    // The taskbar's strip is measured from the screen's edge, where it slides in.
+    switch (DockEdge()) {
+        case Edge::Top:
+            area.top = std::max(area.top, dockInset_);
+            break;
+        case Edge::Left:
+            area.left = std::max(area.left, dockInset_);
+            break;
+        case Edge::Right:
+            area.right = std::min(area.right, screen.Width() - dockInset_);
+            break;
+        case Edge::Bottom:
+            area.bottom = std::min(area.bottom, screen.Height() - dockInset_);
+            break;
+    }
+    return area;
+}
+
 // Docks the bar and sizes the window around it, against the work area's edge: on a desktop without a taskbar that
 // is the screen's. Sizes on the right-hand side are read back, so the window follows whatever thickness the bar
 // actually kept.
 void frmMain::PlaceBar() {
     IMainWindow& window = platform_.window;
-    const TwipsRect area = platform_.screen.WorkArea();
+    ReadDockInset();
+    const TwipsRect area = DockArea();
     CommandBar& bar = *cmdBar[0];
     const std::optional<Edge> edge = EdgeNamed(BarSettings.ToolbarPosition);
 
@@ -82,7 +113,8 @@ void frmMain::PlaceAgain() {
         return;
     const MoveScope moving(*this);
     IMainWindow& window = platform_.window;
-    const TwipsRect area = platform_.screen.WorkArea();
+    ReadDockInset();
+    const TwipsRect area = DockArea();
     // Sizes first; the window moves once, at the end, so a parked bar never flashes onto the screen on the way.
     if (Vertical(DockEdge()))
         window.SetHeight(area.bottom - area.top);

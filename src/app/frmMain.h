@@ -71,6 +71,7 @@ public:
     void OnRecallRequested() override;
     void OnDeactivated() override;
     void OnEndRequested() override;
+    void OnHandlerFailed() override;
 
     // Program-wide values.
     Settings BarSettings;
@@ -105,6 +106,10 @@ private:
     bool DropDownOpen() const;
     // The edge the bar docks at: what ToolbarPosition names, the top for anything else.
     Edge DockEdge() const;
+    // The work area, less the strip that an auto-hide taskbar at the dock edge slides into: the bar docks against
+    // its edge and its band starts there. ReadDockInset reads that taskbar again.
+    TwipsRect DockArea() const;
+    void ReadDockInset();
     // After Esc on a called bar: the window that had the foreground before the call gets it again.
     void GiveForegroundBack();
 
@@ -113,6 +118,7 @@ private:
     bool up_ = false;                      // LoadMainWindow has shown the bar
     bool moving_ = false;                  // inside a MoveScope
     bool parkedOnce_ = false;              // a BOTTOM bar keeps its start-up overhang until its first park
+    float dockInset_ = 0;                  // twips of an auto-hide taskbar at the dock edge
     bool keyboardHold_ = false;            // called by the keyboard: the pointer watch leaves it docked
     std::uintptr_t foregroundBefore_ = 0;  // the window that had the foreground before the keyboard's call
 };

@@ -49,7 +49,7 @@ void frmMain::GO_BarOn() {
     if (!BarShown) {
         const MoveScope moving(*this);
         IMainWindow& window = platform_.window;
-        const Point place = DockedPlace(DockEdge(), platform_.screen.WorkArea(), window.Width(), window.Height());
+        const Point place = DockedPlace(DockEdge(), DockArea(), window.Width(), window.Height());
         window.Move(place.left, place.top);
         window.SetZOrder(ZOrder::Topmost);
         window.Activate();
@@ -67,7 +67,7 @@ void frmMain::GO_BarOnKeyboard() {
     const std::uintptr_t before = window.ForegroundWindow();
     if (!BarShown) {
         const MoveScope moving(*this);
-        const Point place = DockedPlace(DockEdge(), platform_.screen.WorkArea(), window.Width(), window.Height());
+        const Point place = DockedPlace(DockEdge(), DockArea(), window.Width(), window.Height());
         window.Move(place.left, place.top);
         BarShown = true;
     }
@@ -130,6 +130,12 @@ void frmMain::OnDeactivated() {
     // Another window has the foreground now: nothing to give back, and no keyboard to wait for.
     keyboardHold_ = false;
     foregroundBefore_ = 0;
+}
+
+void frmMain::OnHandlerFailed() {
+    // The move may have happened while BarShown did not follow, or the other way round.
+    if (up_ && !ended_)
+        PlaceAgain();
 }
 
 Point frmMain::ParkedPlaceNow() const {

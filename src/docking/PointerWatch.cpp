@@ -1,5 +1,6 @@
 #include "docking/PointerWatch.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -15,6 +16,10 @@ std::int32_t PixelsToTwips(std::int32_t pixels, float twipsPerPixel) {
     if (twips > std::numeric_limits<std::int32_t>::max())
         return std::numeric_limits<std::int32_t>::max();
     return static_cast<std::int32_t>(twips);
+}
+
+std::int32_t PixelsAcross(float twips, float twipsPerPixel) {
+    return twipsPerPixel > 0 ? static_cast<std::int32_t>(RoundHalfEven(static_cast<double>(twips / twipsPerPixel))) : 0;
 }
 
 bool PointerLeftBand(const WatchInput& in) {
@@ -63,10 +68,45 @@ bool OnOtherMonitor(const std::vector<Monitor>& monitors, std::int32_t x, std::i
     return onOther;
 }
 
+bool OnSharedStrip(const std::vector<Monitor>& monitors, Edge edge, std::int32_t depth, std::int32_t x, std::int32_t y) {
+    const auto primary = std::find_if(monitors.begin(), monitors.end(), [](const Monitor& m) { return m.primary; });
+    if (primary == monitors.end() || depth <= 0)
+        return false;
+    const PixelRect& p = primary->area;
+    // The strip beyond the primary's edge, as deep as the bar and as long as the edge.
+    PixelRect strip = p;
+    switch (edge) {
+        case Edge::Top:
+            strip = {p.left, p.top - depth, p.right, p.top};
+            break;
+        case Edge::Bottom:
+            strip = {p.left, p.bottom, p.right, p.bottom + depth};
+            break;
+        case Edge::Left:
+            strip = {p.left - depth, p.top, p.left, p.bottom};
+            break;
+        case Edge::Right:
+            strip = {p.right, p.top, p.right + depth, p.bottom};
+            break;
+    }
+    if (!strip.Contains(x, y))
+        return false;
+    // Only a monitor that touches the edge continues it; one further off leaves a gap the pointer cannot cross.
+    return std::any_of(monitors.begin(), monitors.end(), [&](const Monitor& m) {
+        const PixelRect& a = m.area;
+        const bool touches = (edge == Edge::Top && a.bottom == p.top) || (edge == Edge::Bottom && a.top == p.bottom) ||
+                             (edge == Edge::Left && a.right == p.left) || (edge == Edge::Right && a.left == p.right);
+        return !m.primary && touches && a.Contains(x, y);
+    });
+}
+
 WatchDecision Decide(const WatchInput& in) {
-    if (in.barShown)
-        return in.onOtherMonitor || PointerLeftBand(in) ? WatchDecision::Hide : WatchDecision::None;
-    return !in.onOtherMonitor && PointerTouchesRecallEdge(in) ? WatchDecision::Show : WatchDecision::None;
+    if (in.barShown) {
+        const bool away = in.onOtherMonitor ? !in.onDockStrip : PointerLeftBand(in);
+        return away ? WatchDecision::Hide : WatchDecision::None;
+    }
+    const bool recall = in.onOtherMonitor ? in.onRecallStrip : PointerTouchesRecallEdge(in);
+    return recall ? WatchDecision::Show : WatchDecision::None;
 }
 
 void frmMain::Timer1_Timer() {
@@ -89,12 +129,22 @@ void frmMain::Timer1_Timer() {
     in.barShown = BarShown;
     in.dockEdge = DockEdge();
     in.recallEdge = EdgeNamed(BarSettings.PointerPosition);
-    in.screenWidth = platform_.screen.Width();
-    in.screenHeight = platform_.screen.Height();
-    in.workArea = platform_.screen.WorkArea();
+    const IScreen& screen = platform_.screen;
+    in.screenWidth = screen.Width();
+    in.screenHeight = screen.Height();
+    in.workArea = DockArea();
     in.windowWidth = platform_.window.Width();
     in.windowHeight = platform_.window.Height();
-    in.onOtherMonitor = OnOtherMonitor(platform_.screen.Monitors(), px, py);
+    const std::vector<Monitor> monitors = screen.Monitors();
+    in.onOtherMonitor = OnOtherMonitor(monitors, px, py);
+    if (in.onOtherMonitor) {
+        // As deep as the bar stands out from its edge.
+        const std::int32_t depth =
+            Vertical(in.dockEdge) ? PixelsAcross(in.windowWidth, screen.TwipsPerPixelX())
+                                  : PixelsAcross(in.windowHeight, screen.TwipsPerPixelY());
+        in.onDockStrip = OnSharedStrip(monitors, in.dockEdge, depth, px, py);
+        in.onRecallStrip = in.recallEdge && OnSharedStrip(monitors, *in.recallEdge, depth, px, py);
+    }
 
     WatchDecision decision = Decide(in);
     // A bar that the keyboard called stays while the keyboard works it.

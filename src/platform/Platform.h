@@ -93,6 +93,9 @@ public:
     virtual TwipsRect WorkArea() const = 0;
     // Every monitor of the desktop.
     virtual std::vector<Monitor> Monitors() const = 0;
+    // The thickness, in twips, of an auto-hide taskbar at this edge of the primary monitor as it shows when it slides
+    // in; 0 when there is none. Its work area then reaches the screen's edge.
+    virtual float AutoHideTaskbar(Edge edge) const = 0;
     // Reads the primary monitor's scale again; true when it changed, and from then on the sizes and the twips per
     // pixel above are the new scale's.
     virtual bool UpdateScale() = 0;
@@ -277,6 +280,9 @@ public:
     virtual void OnDeactivated() = 0;
     // The session ends, or the installer replaces the program: end at once, as Exit does.
     virtual void OnEndRequested() = 0;
+    // A handler stopped with an error, which may have left a move half done: the window goes back where the bar's
+    // state says it stands.
+    virtual void OnHandlerFailed() = 0;
 };
 
 // Everything the main window reaches outside itself.

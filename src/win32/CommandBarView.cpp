@@ -68,7 +68,7 @@ void CommandBarView::SetDockSide(Edge side) {
     const bool wasColumn = Column();
     dockSide_ = side;
     if (toolbar_ && wasColumn != Column())
-        Rebuild();
+        RequestRebuild();
     Layout();
 }
 
@@ -96,7 +96,7 @@ float CommandBarView::Kept(float twips, bool horizontal, bool stretched) const {
 void CommandBarView::SetImageList(int slot, std::shared_ptr<IImageList> images) {
     images_[slot == 0 ? 0 : 1] = std::dynamic_pointer_cast<Pictures>(images);
     if (toolbar_)
-        Rebuild();
+        RequestRebuild();
 }
 
 void CommandBarView::SetStyle(std::int32_t style) {
@@ -126,6 +126,40 @@ void CommandBarView::ShowButtons(const std::vector<ToolButtonView>& buttons) {
 
 Pictures* CommandBarView::Images() const {
     return images_[0] ? images_[0].get() : images_[1].get();
+}
+
+void CommandBarView::RequestRebuild() {
+    if (!toolbar_ || rebuildWanted_)
+        return;
+    rebuildWanted_ = true;
+    PostRebuild();
+}
+
+void CommandBarView::PostRebuild() {
+    window_.Post([this, alive = std::weak_ptr<int>(alive_)] {
+        if (!alive.expired())
+            RebuildIfFree();
+    });
+}
+
+void CommandBarView::RebuildIfFree() {
+    if (!rebuildWanted_ || !toolbar_)
+        return;
+    // The toolbar outlives its own drop-down, whose notification or key message is still running when the menu
+    // closes: the rebuild waits for that, and then for the queue.
+    if (menuLoop_.Open()) {
+        menuLoop_.WhenClosed([this, alive = std::weak_ptr<int>(alive_)] {
+            if (!alive.expired())
+                PostRebuild();
+        });
+        return;
+    }
+    // The end of the press posts it again; a window at another monitor's DPI waits until it stands at the primary's,
+    // so that a rebuild while parked gives the bar that a rebuild while docked gives.
+    if (dispatching_ > 0 || !window_.StandsAtDisplayDpi())
+        return;
+    rebuildWanted_ = false;
+    Rebuild();
 }
 
 void CommandBarView::Rebuild() {
@@ -282,20 +316,12 @@ void CommandBarView::OnParentSize(int, int) {
 }
 
 void CommandBarView::OnParentDpiChanged() {
-    if (!toolbar_)
-        return;
-    if (!menuLoop_.Open()) {
-        Rebuild();
-        return;
-    }
-    // The toolbar outlives its own drop-down, whose notification or key message is still running when the menu
-    // closes: the rebuild waits for that, and then for the queue.
-    menuLoop_.WhenClosed([this, &window = window_, alive = std::weak_ptr<int>(alive_)] {
-        window.Post([this, alive] {
-            if (!alive.expired() && toolbar_)
-                Rebuild();
-        });
-    });
+    RequestRebuild();
+}
+
+void CommandBarView::OnParentWindowDpiChanged() {
+    if (rebuildWanted_)
+        PostRebuild();
 }
 
 void CommandBarView::OnParentColoursChanged() {
@@ -329,6 +355,7 @@ void CommandBarView::OpenDropDown(std::size_t position, bool pressButton) {
     RECT button{};
     ::SendMessageW(toolbar_.get(), TB_GETRECT, static_cast<WPARAM>(command), reinterpret_cast<LPARAM>(&button));
     const std::string key = buttons_[position].key;
+    const Dispatching dispatching(*this);
     const DropDownScope dropDown(menuLoop_, toolbar_.get(), pressButton ? std::optional(command) : std::nullopt);
     events_.OnDropDownPressed(key, AnchorOf(button));
 }
@@ -336,10 +363,12 @@ void CommandBarView::OpenDropDown(std::size_t position, bool pressButton) {
 void CommandBarView::Press(std::size_t position) {
     if (!Pressable(position))
         return;
-    if (buttons_[position].dropDown)
+    if (buttons_[position].dropDown) {
         OpenDropDown(position, true);
-    else
-        events_.OnButtonPressed(buttons_[position].key);
+        return;
+    }
+    const Dispatching dispatching(*this);
+    events_.OnButtonPressed(buttons_[position].key);
 }
 
 bool CommandBarView::OnParentCommand(int id, HWND control) {

@@ -52,6 +52,7 @@ private:
     std::optional<LRESULT> OnParentNotify(NMHDR& header) override;
     bool OnParentEraseBackground(HDC dc, const RECT& client) override;
     void OnParentDpiChanged() override;
+    void OnParentWindowDpiChanged() override;
     void OnParentColoursChanged() override;
 
     std::size_t ButtonCount() const override { return buttons_.size(); }
@@ -66,6 +67,11 @@ private:
     float Kept(float twips, bool horizontal, bool stretched) const;
     int Dpi() const { return window_.DisplayDpi().y; }
     Pictures* Images() const;
+    // Every rebuild is asked for here and runs from the message loop, never inside the handler that asked: the
+    // toolbar may be the window that handler serves.
+    void RequestRebuild();
+    void PostRebuild();
+    void RebuildIfFree();
     void Rebuild();
     void LookChanged();
     void CreateToolbar();
@@ -96,6 +102,24 @@ private:
     PopupMenus menus_;
     // Lets a posted rebuild find out whether the view still exists.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    bool rebuildWanted_ = false;
+    // Above 0 while a press of the toolbar runs: the command it starts may run a message loop of its own (the shell's,
+    // COM's), in which a posted rebuild would pull the toolbar from under the control that sent the press.
+    int dispatching_ = 0;
+
+    class Dispatching {
+    public:
+        explicit Dispatching(CommandBarView& view) : view_(view) { ++view_.dispatching_; }
+        Dispatching(const Dispatching&) = delete;
+        Dispatching& operator=(const Dispatching&) = delete;
+        ~Dispatching() {
+            if (--view_.dispatching_ == 0 && view_.rebuildWanted_)
+                view_.PostRebuild();
+        }
+
+    private:
+        CommandBarView& view_;
+    };
 };
 
 class BarViewFactory final : public IBarViewFactory {

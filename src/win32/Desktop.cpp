@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <vector>
 
 #include "win32/MainWindow.h"
@@ -11,6 +13,9 @@
 
 namespace nimbrel::win32 {
 namespace {
+
+// ABM_GETAUTOHIDEBAREX of Windows 8, which the headers give only to programs that need Windows 8.
+constexpr DWORD kGetAutoHideBarEx = 0x0000000b;
 
 bool IsInputMessage(UINT message) {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
@@ -61,6 +66,34 @@ std::vector<Monitor> Screen::Monitors() const {
     std::vector<Monitor> monitors;
     ::EnumDisplayMonitors(nullptr, nullptr, &AddMonitor, reinterpret_cast<LPARAM>(&monitors));
     return monitors;
+}
+
+float Screen::AutoHideTaskbar(Edge edge) const {
+    MONITORINFO primary{};
+    primary.cbSize = sizeof(primary);
+    if (!::GetMonitorInfoW(::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &primary))
+        return 0;
+    APPBARDATA query{};
+    query.cbSize = sizeof(query);
+    query.uEdge = edge == Edge::Top     ? ABE_TOP
+                  : edge == Edge::Left  ? ABE_LEFT
+                  : edge == Edge::Right ? ABE_RIGHT
+                                        : ABE_BOTTOM;
+    query.rc = primary.rcMonitor;
+    // The monitor's own question where the system knows it (Windows 8 and later); before that, the primary's.
+    HWND bar = reinterpret_cast<HWND>(::SHAppBarMessage(kGetAutoHideBarEx, &query));
+    if (bar == nullptr)
+        bar = reinterpret_cast<HWND>(::SHAppBarMessage(ABM_GETAUTOHIDEBAR, &query));
+    if (bar == nullptr)
+        return 0;
+    APPBARDATA taskbar{};
+    taskbar.cbSize = sizeof(taskbar);
+    if (!::SHAppBarMessage(ABM_GETTASKBARPOS, &taskbar))
+        return 0;
+    // The rectangle it has when shown; only its thickness across the edge counts.
+    const RECT& rc = taskbar.rc;
+    const Dpi& dpi = window_.DisplayDpi();
+    return Vertical(edge) ? PixelsToTwips(rc.right - rc.left, dpi.x) : PixelsToTwips(rc.bottom - rc.top, dpi.y);
 }
 
 bool Screen::UpdateScale() {

@@ -18,6 +18,7 @@ public:
     float TwipsPerPixelY() const override;
     TwipsRect WorkArea() const override;
     std::vector<Monitor> Monitors() const override;
+    float AutoHideTaskbar(Edge edge) const override;
     bool UpdateScale() override;
 
 private:

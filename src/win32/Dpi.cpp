@@ -20,6 +20,7 @@ Function User32Entry(const char* name) {
 using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
 constexpr int kEffectiveDpi = 0;
 using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
+using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 using SystemParametersInfoForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
 
 int ValidDpi(int dpi) {
@@ -51,6 +52,11 @@ Dpi PrimaryDpi() {
     }
     // Before Windows 8.1 every display has the system DPI, which a change of scale only alters at the next sign-in.
     return SystemDpi();
+}
+
+int WindowDpi(HWND window) {
+    static const auto forWindow = User32Entry<GetDpiForWindowFn>("GetDpiForWindow");
+    return forWindow != nullptr && window != nullptr ? static_cast<int>(forWindow(window)) : 0;
 }
 
 int ScaleToDpi(int pixelsAt96, int dpi) {

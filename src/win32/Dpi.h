@@ -19,6 +19,9 @@ struct Dpi {
 // device context, which is then every display's.
 Dpi PrimaryDpi();
 Dpi SystemDpi();
+// The DPI Windows gives the window now, that of the monitor it stands on or nearest to; 0 where the system does not
+// tell (before Windows 10), where every window has the system's.
+int WindowDpi(HWND window);
 
 // A length given at 96 DPI, rounded to whole pixels at dpi.
 int ScaleToDpi(int pixelsAt96, int dpi);

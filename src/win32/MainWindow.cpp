@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "win32/Units.h"
 
@@ -24,9 +25,10 @@ bool OfThisProgram(HWND window) {
 
 }  // namespace
 
-MainWindow::MainWindow(HINSTANCE instance, std::function<Dpi()> primaryDpi)
+MainWindow::MainWindow(HINSTANCE instance, std::function<Dpi()> primaryDpi, std::function<int(HWND)> windowDpi)
     : instance_(instance),
       primaryDpi_(std::move(primaryDpi)),
+      windowDpi_(std::move(windowDpi)),
       recallMessage_(::RegisterWindowMessageW(kRecallMessage)),
       exitMessage_(::RegisterWindowMessageW(kExitMessage)) {
     if (!Register(instance, kClassName, CS_HREDRAW | CS_VREDRAW,
@@ -99,6 +101,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         case kRunPosted:
             OnPosted();
+            return 0;
+        case kPutBackAfterError:
+            OnHandlerFailed();
             return 0;
         case WM_SYSCOLORCHANGE:
         case WM_THEMECHANGED:
@@ -177,7 +182,26 @@ void MainWindow::OnPosted() {
     task();
 }
 
+void MainWindow::OnHandlerFailed() {
+    // A put-back that stopped an exception itself is not tried again at once, or the two would post each other for
+    // ever.
+    if (std::exchange(puttingBack_, true)) {
+        puttingBack_ = false;
+        return;
+    }
+    if (events_ != nullptr)
+        events_->OnHandlerFailed();
+    puttingBack_ = false;
+}
+
+bool MainWindow::StandsAtDisplayDpi() const {
+    const int dpi = windowDpi_(Handle());
+    return dpi <= 0 || dpi == dpi_.y;
+}
+
 void MainWindow::OnDpiChanged() {
+    for (IChildListener* child : ChildrenSnapshot())
+        child->OnParentWindowDpiChanged();
     if (events_ != nullptr)
         events_->OnScaleChanged();
 }

@@ -28,6 +28,8 @@ public:
     virtual bool OnParentEraseBackground(HDC dc, const RECT& client) = 0;
     // The primary display has a new DPI (DisplayDpi() already tells it).
     virtual void OnParentDpiChanged() = 0;
+    // The window itself has another DPI now: it moved next to another monitor, or back.
+    virtual void OnParentWindowDpiChanged() = 0;
     // System colours, the visual style or high contrast may have changed.
     virtual void OnParentColoursChanged() = 0;
 };
@@ -49,8 +51,11 @@ public:
     static constexpr const wchar_t* kRecallMessage = L"Nimbrel.Recall";
     static constexpr const wchar_t* kExitMessage = L"Nimbrel.Exit";
 
-    // Creates the window hidden; Handle() is null when that failed. primaryDpi reads the primary display's DPI.
-    explicit MainWindow(HINSTANCE instance, std::function<Dpi()> primaryDpi = PrimaryDpi);
+    // Creates the window hidden; Handle() is null when that failed. primaryDpi reads the primary display's DPI,
+    // windowDpi the one Windows gives the window.
+    explicit MainWindow(HINSTANCE instance,
+                        std::function<Dpi()> primaryDpi = PrimaryDpi,
+                        std::function<int(HWND)> windowDpi = WindowDpi);
 
     HINSTANCE Instance() const { return instance_; }
     bool KeyPreview() const { return keyPreview_; }
@@ -68,6 +73,9 @@ public:
     const Dpi& DisplayDpi() const { return dpi_; }
     // Reads the primary display's DPI again; when it changed, the children follow it and the result is true.
     bool UpdateScale();
+    // Whether Windows gives the window the DPI it is drawn for, which a window parked nearest another monitor of
+    // another scale has not: what the system measures for it then (its theme's parts) is of the wrong size.
+    bool StandsAtDisplayDpi() const;
     // Runs task from the message queue, after the message being handled now.
     void Post(std::function<void()> task);
 
@@ -107,6 +115,7 @@ private:
     void OnSettingChanged(UINT setting);
     void OnColoursChanged();
     void OnPosted();
+    void OnHandlerFailed();
     void OnTimer(UINT_PTR id);
     void OnClose();
     bool OnQueryEndSession();
@@ -122,6 +131,8 @@ private:
     HINSTANCE instance_;
     bool keyPreview_ = false;
     std::function<Dpi()> primaryDpi_;
+    std::function<int(HWND)> windowDpi_;
+    bool puttingBack_ = false;
     Dpi dpi_;
     std::vector<IChildListener*> children_;
     ITimerSink* timerSink_ = nullptr;

@@ -7,8 +7,7 @@
 
 namespace nimbrel::win32 {
 
-void ReportCaught() noexcept {
-#ifndef NDEBUG
+void ReportCaught(HWND window) noexcept {
     try {
         std::wstring text = L"Nimbrel: a window procedure stopped an exception";
         try {
@@ -19,8 +18,10 @@ void ReportCaught() noexcept {
         }
         ::OutputDebugStringW((text + L"\n").c_str());
     } catch (...) {
+        ::OutputDebugStringW(L"Nimbrel: a window procedure stopped an exception\n");
     }
-#endif
+    if (HWND root = ::GetAncestor(window, GA_ROOT))
+        ::PostMessageW(root, kPutBackAfterError, 0, 0);
 }
 
 }  // namespace nimbrel::win32

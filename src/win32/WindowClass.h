@@ -10,8 +10,13 @@
 
 namespace nimbrel::win32 {
 
-// For the catch (...) of a window procedure, where every exception stops: a debug build tells the debugger what.
-void ReportCaught() noexcept;
+// Posted to the top-level window of one whose procedure stopped an exception: what the handler left half done, a
+// move without the state that goes with it, is put right from the message loop.
+inline constexpr UINT kPutBackAfterError = WM_APP + 2;
+
+// For the catch (...) of a window procedure, where every exception stops: tells the debugger what, in every build, and
+// posts kPutBackAfterError to window's top-level window.
+void ReportCaught(HWND window) noexcept;
 
 // The base of each window class of the program, which owns its window. Derived registers its class with Register,
 // passes itself to CreateWindowEx, and its HandleMessage receives every message until WM_NCDESTROY.
@@ -63,7 +68,7 @@ private:
             try {
                 return self->HandleMessage(message, wParam, lParam);
             } catch (...) {
-                ReportCaught();
+                ReportCaught(hwnd);
             }
         }
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
@@ -108,7 +113,7 @@ private:
             try {
                 return (self->owner_.*self->handler_)(message, wParam, lParam);
             } catch (...) {
-                ReportCaught();
+                ReportCaught(hwnd);
             }
         }
         return ::DefSubclassProc(hwnd, message, wParam, lParam);

@@ -1,6 +1,8 @@
 // The desktops people have: a taskbar's work area, monitors beside the primary, display and scale changes.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "FakePlatform.h"
 
 namespace nimbrel {
@@ -54,15 +56,17 @@ TEST_F(DesktopTest, TheWorkAreaPlacesTheBarAndBoundsItsBandButNotItsRecallZone) 
     }
 }
 
-TEST_F(DesktopTest, APointerOnAnotherMonitorIsAwayFromTheBarAndItsEdge) {
-    // A monitor left of the primary: its pixels have x < 0, which the LEFT rules alone would take for the bar.
+TEST_F(DesktopTest, APointerOnAnotherMonitorIsAwayExceptJustPastTheBorderItSharesWithTheBarsEdge) {
+    // A monitor left of the primary: its pixels have x < 0, which the LEFT rules alone would take for the bar. The bar
+    // stands 30 px out from its edge, so the 30 px past the shared border are its band and its recall zone.
     sys.screen.otherMonitors = {{-1024, 0, 0, 768}};
     Start("LEFT", "LEFT");
     EXPECT_TRUE(TickAt(0, 300)) << "the primary's own edge keeps the bar";
-    EXPECT_FALSE(TickAt(-1, 300)) << "on the other monitor: parked";
+    EXPECT_TRUE(TickAt(-1, 300)) << "just past the shared border: the band";
+    EXPECT_TRUE(TickAt(-30, 300));
+    EXPECT_FALSE(TickAt(-31, 300)) << "further on the other monitor: parked";
     EXPECT_FALSE(TickAt(-500, 300)) << "and not called back from there";
-    EXPECT_FALSE(TickAt(-1, 700));
-    EXPECT_TRUE(TickAt(0, 300)) << "the primary's edge calls it back";
+    EXPECT_TRUE(TickAt(-1, 700)) << "resting just past the border calls it back";
     // Below the left monitor there is none: the old meaning of x < 0 holds.
     EXPECT_TRUE(TickAt(-5, 767 + 5));
     EXPECT_FALSE(TickAt(500, 300));
@@ -72,6 +76,140 @@ TEST_F(DesktopTest, APointerOnAnotherMonitorIsAwayFromTheBarAndItsEdge) {
     EXPECT_TRUE(TickAt(12, 300));
     EXPECT_FALSE(TickAt(500, 300));
     EXPECT_TRUE(TickAt(1, 300));
+}
+
+// A monitor beyond edge of the 1024 x 768 primary, from `from` to `to` along the edge, `gap` pixels off its border.
+PixelRect Beyond(Edge edge, int from, int to, int gap) {
+    switch (edge) {
+        case Edge::Top:
+            return {from, -gap - 600, to, -gap};
+        case Edge::Bottom:
+            return {from, 768 + gap, to, 768 + gap + 600};
+        case Edge::Left:
+            return {-gap - 600, from, -gap, to};
+        case Edge::Right:
+            break;
+    }
+    return {1024 + gap, from, 1024 + gap + 600, to};
+}
+
+// The pixel `past` pixels beyond edge's border (1 is the first) at `along` on the edge.
+std::pair<int, int> Past(Edge edge, int past, int along) {
+    switch (edge) {
+        case Edge::Top:
+            return {along, -past};
+        case Edge::Bottom:
+            return {along, 767 + past};
+        case Edge::Left:
+            return {-past, along};
+        case Edge::Right:
+            break;
+    }
+    return {1023 + past, along};
+}
+
+TEST_F(DesktopTest, AnEdgeThatAnotherMonitorContinuesReachesOntoItByTheBarsThickness) {
+    struct Case {
+        const char* monitor;
+        int from, to, gap;
+        int past, along;
+        bool counts;  // as the band of a docked bar and the recall zone of a parked one
+    };
+    const Case cases[] = {
+        {"touching the whole edge", 0, 2000, 0, 1, 300, true},
+        {"touching the whole edge", 0, 2000, 0, 30, 300, true},
+        {"touching the whole edge", 0, 2000, 0, 31, 300, false},
+        {"touching part of the edge", -500, 200, 0, 1, 100, true},
+        {"touching part of the edge, beyond the primary's span", -500, 200, 0, 1, -100, false},
+        {"beyond the edge's end, touching a corner", 1100, 2000, 0, 1, 1500, false},
+        {"10 px off the edge", 0, 2000, 10, 11, 300, false},
+    };
+    for (const Edge edge : {Edge::Top, Edge::Bottom, Edge::Left, Edge::Right}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(EdgeName(edge)) + ", a monitor " + c.monitor + ", " + std::to_string(c.past) +
+                         " px past at " + std::to_string(c.along));
+            sys.screen.otherMonitors = {Beyond(edge, c.from, c.to, c.gap)};
+            Start(EdgeName(edge), EdgeName(edge));
+            const auto [x, y] = Past(edge, c.past, c.along);
+            EXPECT_EQ(TickAt(x, y), c.counts) << "docked";
+            form->GO_BarOff();
+            EXPECT_EQ(TickAt(x, y), c.counts) << "parked";
+        }
+    }
+    // The strips follow their own edges: a TOP bar called back from the left reaches onto a left monitor only there.
+    sys.screen.otherMonitors = {Beyond(Edge::Left, 0, 768, 0)};
+    Start("TOP", "LEFT");
+    EXPECT_FALSE(TickAt(-1, 10)) << "a docked TOP bar's band ends at the primary";
+    EXPECT_TRUE(TickAt(-1, 300)) << "the LEFT recall edge continues onto the left monitor";
+}
+
+TEST_F(DesktopTest, AnAutoHideTaskbarAtTheBarsEdgeKeepsItsStripAndTheRecallStaysAtTheScreensEdge) {
+    // The taskbar shows 48 px (720 twips) when it slides in; the window is 450 twips across.
+    struct Case {
+        Edge edge;
+        float left, top;    // docked after a recall
+        int stays, parks;   // pixels across the edge: the last of the band, the first beyond
+        int strip, recall;  // between the bar and the screen's edge; in the recall zone
+    };
+    const Case cases[] = {
+        {Edge::Top, 0, 720, 77, 78, 20, 3},
+        {Edge::Bottom, 0, 11520 - 720 - 450, 691, 690, 750, 765},
+        {Edge::Left, 720, 0, 77, 78, 20, 3},
+        {Edge::Right, 15360 - 720 - 450, 0, 947, 946, 1010, 1021},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(EdgeName(c.edge));
+        auto at = [&](int across) { return Vertical(c.edge) ? TickAt(across, 300) : TickAt(500, across); };
+        sys.screen.autoHide.reset();
+        Start(EdgeName(c.edge), EdgeName(c.edge));
+        const std::vector<float> plain = Rect();
+        // The bar's own edge last, so that the bar of that case is the one the work-area change finds.
+        std::vector<Edge> taskbars;
+        for (const Edge other : {Edge::Top, Edge::Bottom, Edge::Left, Edge::Right})
+            if (other != c.edge)
+                taskbars.push_back(other);
+        taskbars.push_back(c.edge);
+        for (const Edge taskbar : taskbars) {
+            sys.screen.autoHide = std::pair{taskbar, 48};
+            Start(EdgeName(c.edge), EdgeName(c.edge));
+            if (taskbar != c.edge) {
+                EXPECT_EQ(Rect(), plain) << "a taskbar at another edge changes nothing";
+                continue;
+            }
+            form->GO_BarOff();
+            EXPECT_TRUE(at(c.recall)) << "the screen's edge calls the bar back";
+            EXPECT_EQ(sys.window.left, c.left);
+            EXPECT_EQ(sys.window.top, c.top);
+            EXPECT_TRUE(at(c.strip)) << "the taskbar's strip is the band";
+            EXPECT_TRUE(at(c.stays));
+            EXPECT_FALSE(at(c.parks));
+        }
+        // Turning auto-hide off gives a work area that the taskbar keeps for itself: the inset is read again.
+        sys.screen.autoHide.reset();
+        form->GO_BarOn();
+        form->OnWorkAreaChanged();
+        EXPECT_EQ(sys.window.left, plain[0]);
+        EXPECT_EQ(sys.window.top, plain[1] - (c.edge == Edge::Bottom ? 10 : 0)) << "flush once it has parked";
+    }
+}
+
+TEST_F(DesktopTest, AnErrorInTheMiddleOfAMovePutsTheWindowWhereTheBarsStateSaysItIs) {
+    for (const bool parking : {false, true}) {
+        SCOPED_TRACE(parking ? "park" : "dock");
+        Start("TOP");
+        if (!parking)
+            form->GO_BarOff();
+        const std::vector<float> before = Rect();
+        sys.window.onMove = [&] {
+            sys.window.onMove = nullptr;
+            throw std::runtime_error("injected");
+        };
+        EXPECT_THROW(parking ? form->GO_BarOff() : form->GO_BarOn(), std::runtime_error);
+        EXPECT_NE(Rect(), before) << "moved, while BarShown stayed";
+        form->OnHandlerFailed();
+        EXPECT_EQ(Rect(), before);
+        EXPECT_EQ(form->BarShown, parking);
+    }
 }
 
 TEST_F(DesktopTest, TheParkedBarLiesOnNoMonitor) {

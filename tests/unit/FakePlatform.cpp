@@ -42,6 +42,12 @@ std::vector<Monitor> FakeScreen::Monitors() const {
     return monitors;
 }
 
+float FakeScreen::AutoHideTaskbar(Edge edge) const {
+    if (!autoHide || autoHide->first != edge)
+        return 0;
+    return static_cast<float>(autoHide->second) * (Vertical(edge) ? twipsPerPixelX : twipsPerPixelY);
+}
+
 bool FakeScreen::UpdateScale() {
     const bool changed = appliedX != twipsPerPixelX || appliedY != twipsPerPixelY;
     appliedX = twipsPerPixelX;

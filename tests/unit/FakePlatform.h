@@ -41,6 +41,7 @@ public:
     float TwipsPerPixelY() const override { return twipsPerPixelY; }
     TwipsRect WorkArea() const override;
     std::vector<Monitor> Monitors() const override;
+    float AutoHideTaskbar(Edge edge) const override;
     // True when the twips per pixel differ from those of the last call (or of the form's creation).
     bool UpdateScale() override;
 
@@ -50,6 +51,8 @@ public:
     float twipsPerPixelY = 15.0F;
     std::optional<PixelRect> workArea;
     std::vector<PixelRect> otherMonitors;
+    // An auto-hide taskbar's edge and shown thickness in pixels.
+    std::optional<std::pair<Edge, int>> autoHide;
     float appliedX = 15.0F, appliedY = 15.0F;
 };
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -61,7 +62,9 @@ protected:
 
     // What the window reads as the primary display's DPI: the system's, until a test changes it.
     Dpi primaryDpi = PrimaryDpi();
-    MainWindow window{::GetModuleHandleW(nullptr), [this] { return primaryDpi; }};
+    // What Windows gives the window itself; 0 as where the system does not tell.
+    int windowDpi = 0;
+    MainWindow window{::GetModuleHandleW(nullptr), [this] { return primaryDpi; }, [this](HWND) { return windowDpi; }};
     MenuLoop menuLoop;
 };
 
@@ -222,7 +225,11 @@ TEST_F(WindowTest, DoEventsWhileAMenuIsOpenLeavesInputToTheMenu) {
 }
 
 struct RecordedEvents : ICommandBarViewEvents {
-    void OnButtonPressed(const std::string& key) override { pressed.push_back(key); }
+    void OnButtonPressed(const std::string& key) override {
+        pressed.push_back(key);
+        if (whilePressed)
+            whilePressed();
+    }
     void OnDropDownPressed(const std::string& key, const PopupAnchor& anchor) override {
         dropped.push_back(key);
         lastAnchor = anchor;
@@ -231,8 +238,9 @@ struct RecordedEvents : ICommandBarViewEvents {
     }
     bool KeysAccepted() const override { return true; }
     void OnEscapePressed() override {}
-    // Runs where the menu would be on the screen.
+    // Runs where the menu would be on the screen, or where a command would run.
     std::function<void()> whileOpen;
+    std::function<void()> whilePressed;
     std::vector<std::string> pressed;
     std::vector<std::string> dropped;
     PopupAnchor lastAnchor;
@@ -504,6 +512,7 @@ TEST_F(BarViewTest, ADisplayScaleChangeRemakesThePicturesAtTheNewSize) {
     primaryDpi = {newDpi, newDpi};
     EXPECT_TRUE(window.UpdateScale());
     EXPECT_EQ(window.DisplayDpi().y, newDpi);
+    DrainQueue();
     EXPECT_EQ(iconSize(), newDpi == 144 ? 24 : 32);
     EXPECT_EQ(view.PictureSize(), iconSize());
     EXPECT_EQ(::SendMessageW(Toolbar(view), TB_BUTTONCOUNT, 0, 0), 4);
@@ -533,15 +542,73 @@ TEST_F(BarViewTest, ARescaleWhileADropDownIsOpenWaitsUntilItHasClosed) {
     EXPECT_NE(Toolbar(view), before) << "remade once the drop-down had closed";
 }
 
+TEST_F(BarViewTest, ARebuildWaitsForThePressThatAskedAndForTheWindowToStandAtThePrimarysDpi) {
+    CommandBarView view(window, menuLoop, events, 200);
+    view.SetImageList(0, factory.LoadImageList());
+    view.SetAlignment(Edge::Top);
+    view.ShowButtons(Buttons());
+    const int newDpi = DpiY() == 144 ? 192 : 144;
+    // A display change delivered by the message loop of a shell call that the toolbar's own command started.
+    HWND before = Toolbar(view);
+    events.whilePressed = [&] {
+        primaryDpi = {newDpi, newDpi};
+        window.UpdateScale();
+        PumpFor(50);
+        EXPECT_EQ(Toolbar(view), before) << "the toolbar was remade inside its own command";
+    };
+    ::SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), reinterpret_cast<LPARAM>(before));
+    ASSERT_EQ(events.pressed, std::vector<std::string>{"EXIT"});
+    EXPECT_TRUE(::IsWindow(before));
+    DrainQueue();
+    EXPECT_NE(Toolbar(view), before) << "remade once the command had returned";
+    EXPECT_EQ(view.PictureSize(), PictureSizeFor(ScaleToDpi(16, newDpi)));
+
+    // Parked nearest a monitor of another scale, Windows gives the window that scale: the rebuild waits.
+    before = Toolbar(view);
+    windowDpi = newDpi;
+    primaryDpi = {kDefaultDpi, kDefaultDpi};
+    window.UpdateScale();
+    DrainQueue();
+    EXPECT_EQ(Toolbar(view), before);
+    windowDpi = kDefaultDpi;
+    RECT suggested{0, 0, 100, 100};
+    ::SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(kDefaultDpi, kDefaultDpi),
+                   reinterpret_cast<LPARAM>(&suggested));
+    DrainQueue();
+    EXPECT_NE(Toolbar(view), before) << "remade once the window stood at the primary's DPI";
+    EXPECT_EQ(view.PictureSize(), PictureSizeFor(16));
+}
+
 struct RecordedWindowEvents : IWindowEvents {
-    void OnDisplayChanged() override { seen.push_back("display"); }
+    void OnDisplayChanged() override {
+        seen.push_back("display");
+        if (failing)
+            throw std::runtime_error("injected");
+    }
     void OnWorkAreaChanged() override { seen.push_back("work area"); }
     void OnScaleChanged() override { seen.push_back("scale"); }
     void OnRecallRequested() override { seen.push_back("recall"); }
     void OnDeactivated() override { seen.push_back("deactivated"); }
     void OnEndRequested() override { seen.push_back("end"); }
+    void OnHandlerFailed() override {
+        seen.push_back("put back");
+        if (failing)
+            throw std::runtime_error("injected");
+    }
     std::vector<std::string> seen;
+    bool failing = false;
 };
+
+TEST_F(WindowTest, AnErrorThatAHandlerStopsHasTheWindowPutBackOnce) {
+    RecordedWindowEvents recorded;
+    window.SetEvents(&recorded);
+    recorded.failing = true;
+    ::SendMessageW(window.Handle(), WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
+    DrainQueue();
+    window.SetEvents(nullptr);
+    // The put-back failed as well: it is not tried again, or the two would post each other for ever.
+    EXPECT_EQ(recorded.seen, (std::vector<std::string>{"display", "put back"}));
+}
 
 TEST_F(WindowTest, TheSystemsMessagesReachTheWindowEvents) {
     RecordedWindowEvents recorded;
