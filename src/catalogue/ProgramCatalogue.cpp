@@ -57,7 +57,7 @@ std::string FindOutlook(IFileSystem& files, const std::string& root) {
     // Without an Office folder the 199 checks below it would all fail.
     if (Missing(files, root + "\\microsoft office"))
         return {};
-    const std::string unnumbered = office + "office\\";
+    std::string unnumbered = office + "office\\";
     if (files.IsOrdinaryFile(root + unnumbered + "outlook.exe"))
         return unnumbered;
     std::string folder = NumberedOffice(files, root, office);
