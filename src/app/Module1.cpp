@@ -1,6 +1,7 @@
 #include "app/Module1.h"
 
 #include "app/frmMain.h"
+#include "catalogue/ProgramCatalogue.h"
 
 namespace nimbrel {
 
@@ -20,8 +21,22 @@ bool GetProgramFilesDir(IShell& shell, IMessageBox& messageBox, IProcess& proces
     return true;
 }
 
+std::string GetProgramFilesX86Dir(IShell& shell, const std::string& programFilesDir) {
+    // Without it the catalogue looks in the one folder: nothing to tell the user.
+    const SpecialFolder folder = shell.GetSpecialFolder(kCsidlProgramFilesX86);
+    if (folder.result != 0)
+        return {};
+    std::string path = PathBeforeFirstNul(folder.buffer);
+    if (ToUpperAscii(path) == ToUpperAscii(programFilesDir))
+        return {};
+    return path;
+}
+
 bool frmMain::GetProgramFilesDir() {
-    return nimbrel::GetProgramFilesDir(platform_.shell, platform_.messageBox, platform_.process, ProgramFilesDir);
+    if (!nimbrel::GetProgramFilesDir(platform_.shell, platform_.messageBox, platform_.process, ProgramFilesDir))
+        return false;
+    ProgramFilesX86Dir = GetProgramFilesX86Dir(platform_.shell, ProgramFilesDir);
+    return true;
 }
 
 }  // namespace nimbrel

@@ -8,6 +8,7 @@
 namespace nimbrel {
 
 inline constexpr int kCsidlProgramFiles = 0x26;
+inline constexpr int kCsidlProgramFilesX86 = 0x2A;
 inline constexpr const char* kProgramTitle = "Nimbrel";
 inline constexpr const char* kNoProgramFilesMessage = "System 'Program Files' directory not found!";
 inline constexpr unsigned kMessageStyleCritical = 16;  // MB_OK | MB_ICONSTOP
@@ -17,5 +18,8 @@ std::string PathBeforeFirstNul(const std::string& buffer);
 
 // Fills programFilesDir, or tells the user and ends the program (returns false).
 bool GetProgramFilesDir(IShell& shell, IMessageBox& messageBox, IProcess& process, std::string& programFilesDir);
+
+// The 32-bit Program Files folder of 64-bit Windows; empty when the shell names none, or programFilesDir again.
+std::string GetProgramFilesX86Dir(IShell& shell, const std::string& programFilesDir);
 
 }  // namespace nimbrel

@@ -77,6 +77,8 @@ public:
     Settings BarSettings;
     Catalogue ProgramCatalogue;
     std::string ProgramFilesDir;
+    // The 32-bit Program Files folder, where programs not under ProgramFilesDir are looked for; empty when none.
+    std::string ProgramFilesX86Dir;
     bool BarShown = false;
     std::vector<std::unique_ptr<CommandBar>> cmdBar;
     std::shared_ptr<IImageList> ImageList1;

@@ -36,6 +36,40 @@ constexpr Entry kEntries[] = {
 
 constexpr int kHighestOfficeNumber = 99;
 
+// A folder does not read as a file, but a path that is not there reads as missing, and nothing lies below it.
+bool Missing(IFileSystem& files, const std::string& path) {
+    return files.ReadTextFile(path).status == ReadStatus::Missing;
+}
+
+// The first of parent's office1 to office99 folders below root that holds Outlook; empty when none does.
+std::string NumberedOffice(IFileSystem& files, const std::string& root, const std::string& parent) {
+    for (int n = 1; n <= kHighestOfficeNumber; ++n) {
+        std::string folder = parent + "office" + std::to_string(n) + "\\";
+        if (files.IsOrdinaryFile(root + folder + "outlook.exe"))
+            return folder;
+    }
+    return {};
+}
+
+// Outlook's folder below root: office, then office1 to office99, then root\office1 to root\office99.
+std::string FindOutlook(IFileSystem& files, const std::string& root) {
+    const std::string office = "\\microsoft office\\";
+    // Without an Office folder the 199 checks below it would all fail.
+    if (Missing(files, root + "\\microsoft office"))
+        return {};
+    std::string unnumbered = office + "office\\";
+    if (files.IsOrdinaryFile(root + unnumbered + "outlook.exe"))
+        return unnumbered;
+    std::string folder = NumberedOffice(files, root, office);
+    if (folder.empty() && !Missing(files, root + office + "root"))
+        folder = NumberedOffice(files, root, office + "root\\");
+    return folder;
+}
+
+std::string PathBelow(const std::string& root, const Catalogue& catalogue, int position) {
+    return root + catalogue.ExeFolder.at(position) + catalogue.ExeName.at(position);
+}
+
 }  // namespace
 
 std::string ToUpperAscii(std::string text) {
@@ -46,7 +80,10 @@ std::string ToUpperAscii(std::string text) {
     return text;
 }
 
-void FillCatalogue(Catalogue& catalogue, IFileSystem& files, const std::string& programFilesDir) {
+void FillCatalogue(Catalogue& catalogue,
+                   IFileSystem& files,
+                   const std::string& programFilesDir,
+                   const std::string& programFilesX86Dir) {
     int position = 1;
     for (const Entry& entry : kEntries) {
         catalogue.ExeName[position] = entry.name;
@@ -54,20 +91,27 @@ void FillCatalogue(Catalogue& catalogue, IFileSystem& files, const std::string& 
         ++position;
     }
 
-    // Outlook: the unnumbered Office folder first, then office1 to office99; the first hit wins.
-    const std::string unnumbered = "\\microsoft office\\office\\";
-    if (files.IsOrdinaryFile(programFilesDir + unnumbered + "outlook.exe")) {
-        catalogue.ExeFolder[kOutlookPosition] = unnumbered;
-    } else {
-        for (int n = 1; n <= kHighestOfficeNumber; ++n) {
-            std::string folder = "\\microsoft office\\office" + std::to_string(n) + "\\";
-            if (files.IsOrdinaryFile(programFilesDir + folder + "outlook.exe")) {
-                catalogue.ExeFolder[kOutlookPosition] = folder;
-                break;
-            }
-        }
-    }
+    // The first hit wins, and every place under the first folder comes before any under the second.
+    std::string outlook = FindOutlook(files, programFilesDir);
+    if (outlook.empty() && !programFilesX86Dir.empty())
+        outlook = FindOutlook(files, programFilesX86Dir);
+    catalogue.ExeFolder[kOutlookPosition] = outlook;
     catalogue.ProgramCount = static_cast<std::int16_t>(std::size(kEntries));
+}
+
+bool FindInstalled(Catalogue& catalogue,
+                   IFileSystem& files,
+                   const std::string& programFilesDir,
+                   const std::string& programFilesX86Dir,
+                   int position) {
+    catalogue.ExeRoot.at(position).clear();
+    if (files.IsOrdinaryFile(PathBelow(programFilesDir, catalogue, position) + ".exe"))
+        return true;
+    if (programFilesX86Dir.empty() ||
+        !files.IsOrdinaryFile(PathBelow(programFilesX86Dir, catalogue, position) + ".exe"))
+        return false;
+    catalogue.ExeRoot[position] = programFilesX86Dir;
+    return true;
 }
 
 std::string InstallPath(const Catalogue& catalogue, const std::string& programFilesDir, int position) {
@@ -75,7 +119,8 @@ std::string InstallPath(const Catalogue& catalogue, const std::string& programFi
 }
 
 std::string LaunchCommand(const Catalogue& catalogue, const std::string& programFilesDir, int position) {
-    return programFilesDir + catalogue.ExeFolder.at(position) + catalogue.ExeName.at(position);
+    const std::string& root = catalogue.ExeRoot.at(position);
+    return PathBelow(root.empty() ? programFilesDir : root, catalogue, position);
 }
 
 int KeyEntry(const Catalogue& catalogue, const std::string& key) {
@@ -87,7 +132,7 @@ int KeyEntry(const Catalogue& catalogue, const std::string& key) {
 }
 
 void frmMain::ConfigurePrograms() {
-    FillCatalogue(ProgramCatalogue, platform_.files, ProgramFilesDir);
+    FillCatalogue(ProgramCatalogue, platform_.files, ProgramFilesDir, ProgramFilesX86Dir);
 }
 
 }  // namespace nimbrel

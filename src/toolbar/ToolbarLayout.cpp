@@ -42,10 +42,10 @@ bool frmMain::BuildToolbar() {
         category->SetBar(bars[i]);
     }
 
-    // Hide the menu item of every catalogued program that is not installed.
+    // Hide the menu item of every catalogued program that is not installed; the catalogue keeps where each was found.
     const int count = ProgramCatalogue.ProgramCount;
     for (int i = 1; i <= count && i < Catalogue::kPositions; ++i) {
-        if (platform_.files.IsOrdinaryFile(InstallPath(ProgramCatalogue, ProgramFilesDir, i)))
+        if (FindInstalled(ProgramCatalogue, platform_.files, ProgramFilesDir, ProgramFilesX86Dir, i))
             continue;
         const std::string name = ToUpperAscii(ProgramCatalogue.ExeName[i]);
         const int buttons = bar.Buttons().Count();

@@ -10,11 +10,19 @@ using test::EntryKind;
 using test::FakeSystem;
 
 const std::string kPf = "C:\\Program Files";
+const std::string kPf86 = "C:\\Program Files (x86)";
 
 Catalogue Filled(FakeSystem& sys) {
     Catalogue c;
     FillCatalogue(c, sys.files, kPf);
     return c;
+}
+
+// Start-up's search and install test for one position: its launch command, or "-" when it is not installed.
+std::string Found(IFileSystem& files, const std::string& x86, int position) {
+    Catalogue c;
+    FillCatalogue(c, files, kPf, x86);
+    return FindInstalled(c, files, kPf, x86, position) ? LaunchCommand(c, kPf, position) : "-";
 }
 
 TEST(Catalogue, HoldsTheNineteenProgramsInPositionOrder) {
@@ -49,8 +57,8 @@ TEST(Catalogue, HoldsTheNineteenProgramsInPositionOrder) {
     EXPECT_EQ(c.ExeName[0], "");
     for (int i = 20; i <= 30; ++i)
         EXPECT_EQ(c.ExeName[i], "") << i;
-    // No Outlook anywhere: all 100 places were tried.
-    EXPECT_EQ(sys.files.existenceChecks, 100);
+    // No Office folder: none of the places below it was tried.
+    EXPECT_EQ(sys.files.existenceChecks, 0);
 }
 
 TEST(Catalogue, RulesJoinPathsAsPlainTexts) {
@@ -106,6 +114,56 @@ TEST(Catalogue, OnlyOrdinaryFilesCountAsOutlook) {
         sys.files.Put(kPf + "\\microsoft office\\office\\outlook.exe", "", kind);
         sys.files.Put(kPf + "\\microsoft office\\office14\\outlook.exe");
         EXPECT_EQ(Filled(sys).ExeFolder[kOutlookPosition], "\\microsoft office\\office14\\");
+    }
+}
+
+TEST(Catalogue, ProgramsAreLookedForUnderProgramFilesThenThe32BitFolder) {
+    struct Case {
+        std::vector<std::string> roots;  // the folders that hold firefox.exe
+        std::string x86;
+        std::string startsIn;
+        int checks;
+    };
+    const Case cases[] = {{{kPf}, kPf86, kPf, 1},
+                          {{kPf86}, kPf86, kPf86, 2},
+                          {{kPf86, kPf}, kPf86, kPf, 1},
+                          {{}, kPf86, "", 2},
+                          {{kPf86}, "", "", 1}};
+    for (const Case& c : cases) {
+        FakeSystem sys;
+        for (const std::string& root : c.roots)
+            sys.files.Put(ToUpperAscii(root) + "\\MOZILLA FIREFOX\\FIREFOX.EXE");
+        const std::string launch = c.startsIn.empty() ? "-" : c.startsIn + "\\Mozilla Firefox\\firefox";
+        EXPECT_EQ(Found(sys.files, c.x86, 3), launch) << c.roots.size() << c.x86;
+        EXPECT_EQ(sys.files.existenceChecks, c.checks) << c.roots.size() << c.x86;
+    }
+}
+
+TEST(Catalogue, OutlookIsSearchedInEachFolderInTurn) {
+    struct Case {
+        std::vector<std::pair<std::string, std::string>> places;  // Program Files folder, folder below its Office
+        std::string x86;
+        std::string launch;
+    };
+    const std::string office = "\\microsoft office\\";
+    const Case cases[] = {
+        {{{kPf86, "office"}}, kPf86, kPf86 + office + "office\\outlook"},
+        {{{kPf86, "Office12"}}, kPf86, kPf86 + office + "office12\\outlook"},
+        {{{kPf, "root\\Office16"}}, kPf86, kPf + office + "root\\office16\\outlook"},
+        {{{kPf86, "root\\office99"}}, kPf86, kPf86 + office + "root\\office99\\outlook"},
+        {{{kPf, "root\\office1"}, {kPf, "office99"}}, kPf86, kPf + office + "office99\\outlook"},
+        {{{kPf, "root\\office16"}, {kPf86, "office"}}, kPf86, kPf + office + "root\\office16\\outlook"},
+        {{{kPf86, "root\\office"}, {kPf86, "root\\office0"}, {kPf86, "root\\office100"}}, kPf86, "-"},
+        {{{kPf86, "office"}}, "", "-"},
+    };
+    for (const Case& c : cases) {
+        FakeSystem sys;
+        for (const auto& [root, folder] : c.places)
+            sys.files.Put(root + "\\Microsoft Office\\" + folder + "\\outlook.exe");
+        EXPECT_EQ(Found(sys.files, c.x86, kOutlookPosition), c.launch) << c.places.back().second;
+        // Looking at the Office folders first skips only places that cannot hold Outlook.
+        sys.files.everyFolderThere = true;
+        EXPECT_EQ(Found(sys.files, c.x86, kOutlookPosition), c.launch) << c.places.back().second;
     }
 }
 

@@ -142,6 +142,26 @@ TEST_F(DispatchTest, ProgramRemovedAfterStartUpIsStillAttemptedAndTheBarParks) {
     EXPECT_TRUE(Parked());
 }
 
+TEST_F(DispatchTest, ProgramsStartFromTheFolderWhereTheyWereFound) {
+    const std::string pf = "C:\\Program Files", pf86 = "C:\\Program Files (x86)";
+    sys.shell.programFilesX86 = test::FakeShell::Answer(0, pf86);
+    sys.files.Remove(pf + "\\Mozilla Firefox\\firefox.exe");
+    sys.files.Remove(pf + "\\microsoft office\\office11\\outlook.exe");
+    for (const char* path :
+         {"\\Mozilla Firefox\\firefox.exe", "\\opera\\opera.exe", "\\Microsoft Office\\root\\Office16\\outlook.exe"})
+        sys.files.Put(pf86 + path);
+    form = sys.StartedForm();
+    const std::pair<const char*, std::string> cases[] = {
+        {"BROWSER:FIREFOX", pf86 + "\\Mozilla Firefox\\firefox.exe"},
+        {"BROWSER:OPERA", pf + "\\opera\\opera.exe"},
+        {"MAIL:OUTLOOK", pf86 + "\\microsoft office\\root\\office16\\outlook.exe"},
+    };
+    for (const auto& [key, path] : cases) {
+        EXPECT_TRUE(form->cmdBar[0]->Buttons().Item(key)->Visible()) << key;
+        EXPECT_EQ(Click(1, key), (std::vector<std::string>{"shell.Start(" + path + ")"})) << key;
+    }
+}
+
 TEST(DecideCommand, IsAPureTableLookup) {
     Catalogue c;
     EXPECT_EQ(DecideCommand(1, "BROWSER:FIREFOX", c, "C:\\PF", "C:\\X"), Command{}) << "empty catalogue";

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <sstream>
 
+#include "app/Module1.h"
+
 namespace nimbrel::test {
 
 std::vector<std::string> CallLog::Matching(const std::string& prefix) const {
@@ -261,9 +263,14 @@ std::string FakeFileSystem::Normal(const std::string& path) {
 
 ReadResult FakeFileSystem::ReadTextFile(const std::string& path) {
     log_.Add("files.Read(" + path + ")");
-    auto it = entries_.find(Normal(path));
-    if (it == entries_.end())
-        return {ReadStatus::Missing, {}};
+    const std::string key = Normal(path);
+    auto it = entries_.find(key);
+    if (it == entries_.end()) {
+        // A folder that holds something cannot be read as a file.
+        auto below = entries_.lower_bound(key + "\\");
+        const bool folder = below != entries_.end() && below->first.rfind(key + "\\", 0) == 0;
+        return {folder || everyFolderThere ? ReadStatus::Failed : ReadStatus::Missing, {}};
+    }
     if (it->second.kind == EntryKind::Directory || it->second.kind == EntryKind::Locked)
         return {ReadStatus::Failed, {}};
     return {ReadStatus::Ok, it->second.content};
@@ -311,11 +318,17 @@ void FakeFileSystem::MakeReadOnlyFolder(const std::string& folder) {
 
 SpecialFolder FakeShell::GetSpecialFolder(int csidl) {
     log_.Add("shell.GetSpecialFolder(" + std::to_string(csidl) + ")");
+    if (csidl == kCsidlProgramFilesX86 && programFilesX86)
+        return *programFilesX86;
     SpecialFolder folder;
     folder.result = specialFolderResult;
     if (specialFolderResult == 0)
         folder.buffer = programFilesBuffer;
     return folder;
+}
+
+SpecialFolder FakeShell::Answer(long result, const std::string& path) {
+    return {result, path + std::string(16, '\0')};
 }
 
 bool FakeShell::OpenDocument(const std::string& file) {

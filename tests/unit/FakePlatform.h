@@ -180,7 +180,7 @@ private:
 
 enum class EntryKind { Ordinary, Hidden, System, Directory, Locked };
 
-// Paths compare without regard to case, as on Windows.
+// Paths compare without regard to case, as on Windows. Every folder of a stored path exists.
 class FakeFileSystem final : public IFileSystem {
 public:
     explicit FakeFileSystem(CallLog& log) : log_(log) {}
@@ -196,6 +196,8 @@ public:
 
     int existenceChecks = 0;
     int writes = 0;
+    // Every path that is not stored reads as a folder that is there.
+    bool everyFolderThere = false;
 
 private:
     struct Entry {
@@ -218,6 +220,10 @@ public:
 
     long specialFolderResult = 0;
     std::string programFilesBuffer = std::string("C:\\Program Files") + std::string(245, '\0');
+    // The answer for the 32-bit Program Files folder; unset: the same as for Program Files.
+    std::optional<SpecialFolder> programFilesX86;
+    // An answer of the shell: result, and path in a buffer of NULs.
+    static SpecialFolder Answer(long result, const std::string& path);
     bool failOpen = false, failApplet = false, failStart = false;
 
 private:

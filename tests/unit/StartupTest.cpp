@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "FakePlatform.h"
 #include "app/Module1.h"
 
@@ -37,21 +39,23 @@ TEST(LoadMainWindow, RunsItsStepsInOrder) {
             if (e.rfind("files.", 0) != 0)
                 calls.push_back(e);
         }
-        std::vector<std::string> expected = {"shell.GetSpecialFolder(38)", "bar0.Align=none", "bar0.Height=0",
-                                             "bar0.Width=0"};
+        // The 32-bit Program Files folder (42) is looked up right after the Program Files folder (38).
+        std::vector<std::string> expected = {"shell.GetSpecialFolder(38)", "shell.GetSpecialFolder(42)", "bar0.Align=none",
+                                             "bar0.Height=0", "bar0.Width=0"};
         expected.insert(expected.end(), placement.begin(), placement.end());
         expected.insert(expected.end(),
                         {"bar0.ImageList0", "bar0.ImageList1", "bar0.Style=0", "window.Show", "window.KeyPreview=0",
                          "window.SetWindowPos(Top)", "window.SetActiveWindow", "window.SetFocus", "window.Refresh",
                          "Timer1.Interval=2000", "Timer1.Enabled=1", "Timer2.Interval=150"});
         EXPECT_EQ(calls, expected) << position;
-        // The settings file is read right after the Program Files lookup.
-        EXPECT_EQ(sys.log.Entries()[1], "files.Read(C:\\Apps\\Bar\\Nimbrel.Txt)");
+        // The settings file is read right after the two Program Files lookups.
+        EXPECT_EQ(sys.log.Entries()[2], "files.Read(C:\\Apps\\Bar\\Nimbrel.Txt)");
 
         EXPECT_TRUE(form->BarShown);
         EXPECT_TRUE(sys.window.visible);
         EXPECT_FALSE(sys.window.topmost);
         EXPECT_EQ(form->ProgramFilesDir, "C:\\Program Files");
+        EXPECT_EQ(form->ProgramFilesX86Dir, "") << "the shell named the same folder";
         EXPECT_EQ(form->ProgramCatalogue.ProgramCount, 19);
         EXPECT_EQ(form->cmdBar[0]->MainBar(), form->cmdBar[0]->Bars().Item("STANDARD"));
         EXPECT_EQ(form->cmdBar[0]->ImageList(0), form->ImageList1);
@@ -210,6 +214,23 @@ TEST(GetProgramFilesDir, FailureShowsTheMessageAndEndsBeforeAnythingElse) {
         // Nothing runs after the end, not even a stray timer.
         sys.clock.Advance(10000);
         EXPECT_EQ(sys.log.Entries().size(), 3U);
+    }
+}
+
+TEST(GetProgramFilesX86Dir, IsEmptyUnlessTheShellNamesAnotherFolder) {
+    const std::tuple<long, const char*, const char*> cases[] = {
+        {0, "C:\\Program Files (x86)", "C:\\Program Files (x86)"},
+        {0, "c:\\PROGRAM FILES", ""},
+        {0, "", ""},
+        {1, "C:\\Program Files (x86)", ""},
+        {-2147467259L, "C:\\Program Files (x86)", ""}};
+    for (const auto& [result, path, found] : cases) {
+        FakeSystem sys;
+        sys.shell.programFilesX86 = test::FakeShell::Answer(result, path);
+        auto form = sys.MakeForm();
+        EXPECT_EQ(form->LoadMainWindow(), frmMain::LoadResult::Shown) << path;
+        EXPECT_EQ(form->ProgramFilesX86Dir, found) << result << " " << path;
+        EXPECT_TRUE(sys.log.Matching("MsgBox").empty()) << "a failure is silent";
     }
 }
 

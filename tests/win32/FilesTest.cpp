@@ -6,6 +6,7 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "catalogue/ProgramCatalogue.h"
 #include "settings/BarSettings.h"
 #include "win32/Files.h"
 #include "win32/Handles.h"
@@ -108,6 +109,21 @@ TEST_F(FilesTest, EmptyFileReadsAsEmptyText) {
     const ReadResult read = files.ReadTextFile(PathOf(L"Nimbrel.Txt"));
     EXPECT_EQ(read.status, ReadStatus::Ok);
     EXPECT_TRUE(read.text.empty());
+}
+
+TEST_F(FilesTest, OutlookIsFoundBelowTheOfficeFolderThatIsThere) {
+    // The 64-bit folder has an Office folder without Outlook; the 32-bit one holds it below root.
+    ASSERT_TRUE(::CreateDirectoryW(folder.Join(L"pf").c_str(), nullptr));
+    for (const wchar_t* name : {L"pf\\Microsoft Office", L"x86", L"x86\\Microsoft Office",
+                                L"x86\\Microsoft Office\\root", L"x86\\Microsoft Office\\root\\Office16"})
+        ASSERT_TRUE(::CreateDirectoryW(folder.Join(name).c_str(), nullptr));
+    ASSERT_TRUE(WriteRawFile(folder.Join(L"x86\\Microsoft Office\\root\\Office16\\OUTLOOK.EXE"), "MZ"));
+    Catalogue catalogue;
+    FillCatalogue(catalogue, files, PathOf(L"pf"), PathOf(L"x86"));
+    EXPECT_EQ(catalogue.ExeFolder[kOutlookPosition], "\\microsoft office\\root\\office16\\");
+    ASSERT_TRUE(FindInstalled(catalogue, files, PathOf(L"pf"), PathOf(L"x86"), kOutlookPosition));
+    EXPECT_EQ(LaunchCommand(catalogue, PathOf(L"pf"), kOutlookPosition),
+              PathOf(L"x86\\microsoft office\\root\\office16\\outlook"));
 }
 
 TEST_F(FilesTest, MissingFileIsMissing) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "app/Module1.h"
 #include "win32/Shell.h"
 #include "win32/Strings.h"
 
@@ -44,6 +45,18 @@ TEST(SpecialFolder, ProgramFilesIsFoundWithoutTrailingBackslash) {
     EXPECT_EQ(path.substr(1, 2), ":\\");
     const DWORD attributes = ::GetFileAttributesW(Utf8ToWide(path).c_str());
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+}
+
+TEST(SpecialFolder, The32BitProgramFilesIsAnotherFolder) {
+    Shell shell(nullptr);
+    const std::string programFiles = PathBeforeFirstNul(shell.GetSpecialFolder(kProgramFilesFolder).buffer);
+    const std::string path = GetProgramFilesX86Dir(shell, programFiles);
+    RecordProperty("ProgramFilesX86", path);
+    ASSERT_FALSE(path.empty()) << "a 64-bit program sees the 32-bit folder beside its own";
+    EXPECT_NE(path.back(), '\\');
+    const DWORD attributes = ::GetFileAttributesW(Utf8ToWide(path).c_str());
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << path;
     EXPECT_NE(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
 }
 
