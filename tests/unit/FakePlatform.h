@@ -173,6 +173,10 @@ private:
 
 enum class EntryKind { Ordinary, Hidden, System, Directory, Locked };
 
+// The reason given for a Locked entry.
+inline constexpr const char* kSharingViolation =
+    "The process cannot access the file because it is being used by another process.";
+
 // Paths compare without regard to case, as on Windows.
 class FakeFileSystem final : public IFileSystem {
 public:
@@ -180,6 +184,8 @@ public:
     ReadResult ReadTextFile(const std::string& path) override;
     bool WriteTextFile(const std::string& path, const std::string& text) override;
     bool IsOrdinaryFile(const std::string& path) override;
+    ReadResult ReadFileBytes(const std::string& path) override;
+    WriteResult ReplaceFileBytes(const std::string& path, const std::string& bytes) override;
 
     void Put(const std::string& path, std::string content = {}, EntryKind kind = EntryKind::Ordinary);
     void Remove(const std::string& path);
@@ -189,6 +195,9 @@ public:
 
     int existenceChecks = 0;
     int writes = 0;
+    int replaces = 0;
+    // The reason every replace fails with, when set.
+    std::optional<std::string> failReplace;
 
 private:
     struct Entry {
@@ -196,6 +205,7 @@ private:
         EntryKind kind;
     };
     static std::string Normal(const std::string& path);
+    ReadResult Read(const std::string& path) const;
     CallLog& log_;
     std::map<std::string, Entry> entries_;
     std::vector<std::string> readOnlyFolders_;
