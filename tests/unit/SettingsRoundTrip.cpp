@@ -117,6 +117,10 @@ std::pair<std::string_view, std::string_view> AroundValue(std::string_view line,
     return {line.substr(0, at), line.substr(at + entry.value.size())};
 }
 
+std::string At(std::size_t index) {
+    return "line " + std::to_string(index + 1) + " ";
+}
+
 std::string LinesFault(std::string_view before,
                        std::string_view after,
                        bool bare,
@@ -129,7 +133,6 @@ std::string LinesFault(std::string_view before,
     bool gainedEnd = false;
     std::size_t next = 0;
     for (std::size_t i = 0; i < old.size(); ++i) {
-        const std::string where = "line " + std::to_string(i + 1) + " ";
         const Line& was = old[i];
         const std::optional<SettingsEntry> entry = ReadSettingsEntry(was.content);
         const bool written = entry && Writes(changed, entry->key);
@@ -138,37 +141,37 @@ std::string LinesFault(std::string_view before,
         if (written && entry->key == SettingsKey::Style && now.style == 0)
             continue;
         if (next == fresh.size())
-            return where + "is gone";
+            return At(i) + "is gone";
         const Line& is = fresh[next++];
         const std::string_view end = bare && !was.end.empty() ? "\r\n" : was.end;
         gainedEnd = was.end.empty() && is.end == fileEnd;
         if (is.end != end && !gainedEnd)
-            return where + "has another line end";
+            return At(i) + "has another line end";
         if (!written) {
             if (is.content != was.content)
-                return where + "changed: " + std::string(is.content);
+                return At(i) + "changed: " + std::string(is.content);
             continue;
         }
         const std::optional<SettingsEntry> entryNow = ReadSettingsEntry(is.content);
         if (!entryNow || entryNow->key != entry->key)
-            return where + "no longer sets " + kKeyNames[Index(entry->key)];
+            return At(i) + "no longer sets " + kKeyNames[Index(entry->key)];
         if (AroundValue(is.content, *entryNow) != AroundValue(was.content, *entry))
-            return where + "changed more than its value: " + std::string(is.content);
+            return At(i) + "changed more than its value: " + std::string(is.content);
         if (entryNow->value != ValueText(entry->key, now))
-            return where + "has the value " + std::string(entryNow->value);
+            return At(i) + "has the value " + std::string(entryNow->value);
     }
     std::array<bool, 3> appended{};
     for (; next < fresh.size(); ++next) {
-        const std::string where = "appended line " + std::string(fresh[next].content) + " ";
+        const std::string_view line = fresh[next].content;
         const std::optional<SettingsEntry> entry = ReadSettingsEntry(fresh[next].content);
         if (!entry || !Writes(changed, entry->key) || had[Index(entry->key)] || appended[Index(entry->key)])
-            return where + "is not a missing key";
+            return "appended line " + std::string(line) + " is not a missing key";
         const std::size_t key = Index(entry->key);
         appended[key] = true;
-        if (fresh[next].content != std::string(kKeyNames[key]) + "=" + ValueText(entry->key, now))
-            return where + "is not spelled as expected";
+        if (line != std::string(kKeyNames[key]) + "=" + ValueText(entry->key, now))
+            return "appended line " + std::string(line) + " is not spelled as expected";
         if (fresh[next].end != fileEnd)
-            return where + "does not end with the file's line end";
+            return "appended line " + std::string(line) + " does not end with the file's line end";
         if (entry->key == SettingsKey::Style && now.style == 0)
             return "Classic appended a STYLE line";
     }
