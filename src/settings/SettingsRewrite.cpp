@@ -63,6 +63,15 @@ std::string_view LineEndOf(std::string_view file) {
     return "\r\n";
 }
 
+// A line feed that no carriage return precedes, which the reader does not see as a line end.
+bool HasBareLineFeed(std::string_view text) {
+    for (std::size_t i = text.find('\n'); i != std::string_view::npos; i = text.find('\n', i + 1)) {
+        if (i == 0 || text[i - 1] != '\r')
+            return true;
+    }
+    return false;
+}
+
 // The same lines with every line end, a lone LF included, made CR LF.
 std::string WithCrLf(std::string_view file) {
     std::string out;
@@ -117,14 +126,6 @@ std::string RewriteLines(std::string_view file, ChangedKeys changed, const Chose
 }
 
 }  // namespace
-
-bool HasBareLineFeed(std::string_view text) {
-    for (std::size_t i = text.find('\n'); i != std::string_view::npos; i = text.find('\n', i + 1)) {
-        if (i == 0 || text[i - 1] != '\r')
-            return true;
-    }
-    return false;
-}
 
 std::string RewriteSettings(std::string_view file, ChangedKeys changed, const ChosenSettings& now) {
     // The reader takes such a file for one long line, so what its lines say is not what the bar shows: the next

@@ -29,9 +29,6 @@ struct ChangedKeys {
 
 inline constexpr ChangedKeys kAllSettingsKeys{true, true, true};
 
-// A line feed that no carriage return precedes, which the reader does not see as a line end.
-bool HasBareLineFeed(std::string_view text);
-
 // The new bytes of a settings file for the changed keys set to now's values. Every line of a changed key gets the
 // new value in place of its old one, keeping its spelling and spaces; a changed key with no line is appended
 // with the file's line end; Classic removes every STYLE line. All other bytes stay as they are. A file with a bare

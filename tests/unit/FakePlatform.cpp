@@ -304,7 +304,8 @@ WriteResult FakeFileSystem::ReplaceFileBytes(const std::string& path, const std:
         return {false, "Access is denied."};
     if (it != entries_.end() && it->second.kind == EntryKind::Locked)
         return {false, kSharingViolation};
-    entries_[key] = {bytes, EntryKind::Ordinary};
+    // A replaced file keeps its attributes, as with ReplaceFileW.
+    entries_[key] = {bytes, it != entries_.end() ? it->second.kind : EntryKind::Ordinary};
     return {true, {}};
 }
 

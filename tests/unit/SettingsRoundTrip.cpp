@@ -46,6 +46,7 @@ struct BarView {
     Edge dock = Edge::Top;
     std::optional<Edge> callBack;
     std::int16_t style = 0;
+    bool operator==(const BarView&) const = default;
 };
 
 BarView Read(std::string_view text) {
@@ -55,8 +56,9 @@ BarView Read(std::string_view text) {
             settings.Style};
 }
 
-std::string Name(std::optional<Edge> edge) {
-    return edge ? EdgeName(*edge) : "nowhere";
+std::string Describe(const BarView& view) {
+    return std::string("docked at ") + EdgeName(view.dock) + ", called back from " +
+           (view.callBack ? EdgeName(*view.callBack) : "nowhere") + ", style " + std::to_string(view.style);
 }
 
 constexpr std::array<const char*, 3> kKeyNames{"TOOLBAR_POSITION", "POINTER_POSITION", "STYLE"};
@@ -102,12 +104,8 @@ std::string ReadingFault(std::string_view before,
     if (changed.style)
         expected.style = StyleRead(now.style);
     const BarView got = Read(after);
-    if (got.dock != expected.dock)
-        return std::string("docks at ") + EdgeName(got.dock) + " instead of " + EdgeName(expected.dock);
-    if (got.callBack != expected.callBack)
-        return "is called back from " + Name(got.callBack) + " instead of " + Name(expected.callBack);
-    if (got.style != expected.style)
-        return "has style " + std::to_string(got.style) + " instead of " + std::to_string(expected.style);
+    if (got != expected)
+        return "read again, the bar is " + Describe(got) + " instead of " + Describe(expected);
     return {};
 }
 
@@ -197,7 +195,7 @@ std::string RoundTripFault(std::string_view before,
     if (BareLineFeedIn(after))
         return "the new file has a bare LF";
     if (std::string fault = ReadingFault(before, after, changed, now); !fault.empty())
-        return "read again, the file " + fault;
+        return fault;
     return LinesFault(before, after, bare, changed, now);
 }
 
