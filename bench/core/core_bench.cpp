@@ -51,6 +51,8 @@ class CountingFiles final : public nimbrel::IFileSystem {
 public:
     nimbrel::ReadResult ReadTextFile(const std::string&) override { return {}; }
     bool WriteTextFile(const std::string&, const std::string&) override { return false; }
+    nimbrel::ReadResult ReadFileBytes(const std::string&) override { return {}; }
+    nimbrel::WriteResult ReplaceFileBytes(const std::string&, const std::string&) override { return {}; }
     bool IsOrdinaryFile(const std::string& path) override {
         ++checks;
         return path == present;

@@ -148,7 +148,13 @@ enum class ReadStatus {
 
 struct ReadResult {
     ReadStatus status = ReadStatus::Missing;
-    std::string text;  // the file's contents converted from the ANSI code page
+    std::string text;    // the file's contents converted from the ANSI code page, or its bytes as they are
+    std::string reason;  // the system's reason when the status is Failed
+};
+
+struct WriteResult {
+    bool written = false;
+    std::string reason;  // the system's reason when not written
 };
 
 class IFileSystem {
@@ -157,6 +163,11 @@ public:
     virtual ReadResult ReadTextFile(const std::string& path) = 0;
     // Creates or replaces the file; text is written in the ANSI code page. False on failure.
     virtual bool WriteTextFile(const std::string& path, const std::string& text) = 0;
+    // The file's bytes as they are, in text.
+    virtual ReadResult ReadFileBytes(const std::string& path) = 0;
+    // Creates the file or replaces it whole with bytes, so that whatever happens it is either the old file or the
+    // new one.
+    virtual WriteResult ReplaceFileBytes(const std::string& path, const std::string& bytes) = 0;
     // True only for an existing file that is neither a directory nor hidden nor a system file.
     virtual bool IsOrdinaryFile(const std::string& path) = 0;
 };

@@ -21,24 +21,58 @@ std::string JoinPath(const std::string& folder, std::string_view name) {
     return folder + std::string(name);
 }
 
+// text == upper, where upper is upper case and text may be in any case.
+bool SameKey(std::string_view text, std::string_view upper) {
+    if (text.size() != upper.size())
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i] >= 'a' && text[i] <= 'z' ? static_cast<char>(text[i] - 'a' + 'A') : text[i];
+        if (c != upper[i])
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
+std::string SettingsFilePath(const std::string& folder) {
+    return JoinPath(folder, kSettingsFileName);
+}
+
+std::optional<SettingsEntry> ReadSettingsEntry(std::string_view line) {
+    line = TrimSpaces(line);
+    if (!line.empty() && line.front() == '[')
+        return std::nullopt;
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view key = line.substr(0, equals);
+    const std::string_view value = line.substr(equals + 1);
+    if (SameKey(key, "TOOLBAR_POSITION"))
+        return SettingsEntry{SettingsKey::ToolbarPosition, value};
+    if (SameKey(key, "POINTER_POSITION"))
+        return SettingsEntry{SettingsKey::PointerPosition, value};
+    if (SameKey(key, "STYLE"))
+        return SettingsEntry{SettingsKey::Style, value};
+    return std::nullopt;
+}
+
 void ParseSettings(std::string_view text, Settings& settings) {
-    ForEachSettingsLine(text, [&settings](std::string_view raw) {
-        std::string_view line = TrimSpaces(raw);
-        if (!line.empty() && line.front() == '[')
+    ForEachSettingsLine(text, [&settings](std::string_view line) {
+        const std::optional<SettingsEntry> entry = ReadSettingsEntry(line);
+        if (!entry)
             return;
-        std::size_t equals = line.find('=');
-        if (equals == std::string_view::npos)
-            return;
-        std::string key = ToUpperAscii(std::string(line.substr(0, equals)));
-        std::string_view value = line.substr(equals + 1);
-        if (key == "TOOLBAR_POSITION")
-            settings.ToolbarPosition = ToUpperAscii(std::string(value));
-        else if (key == "POINTER_POSITION")
-            settings.PointerPosition = ToUpperAscii(std::string(value));
-        else if (key == "STYLE")
-            settings.Style = StyleFromValue(value);
+        switch (entry->key) {
+            case SettingsKey::ToolbarPosition:
+                settings.ToolbarPosition = ToUpperAscii(std::string(entry->value));
+                break;
+            case SettingsKey::PointerPosition:
+                settings.PointerPosition = ToUpperAscii(std::string(entry->value));
+                break;
+            case SettingsKey::Style:
+                settings.Style = StyleFromValue(entry->value);
+                break;
+        }
     });
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,8 +21,29 @@ inline constexpr const char* kSettingsFileName = "\\Nimbrel.Txt";
 // Written when there is no settings file: three lines, each ended by CR LF, 53 bytes.
 inline constexpr std::string_view kDefaultSettingsFile = "TOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\nSTYLE=1\r\n";
 
+// The settings file beside the program in folder; the folder may be a drive root.
+std::string SettingsFilePath(const std::string& folder);
+
 // Applies the setting lines of text to settings (which holds the values from before the file).
 void ParseSettings(std::string_view text, Settings& settings);
+
+// The keys of the settings file.
+enum class SettingsKey {
+    ToolbarPosition,
+    PointerPosition,
+    Style,
+};
+
+// One line that sets a key, as the reader takes it.
+struct SettingsEntry {
+    SettingsKey key = SettingsKey::ToolbarPosition;
+    // The text after the first '=' up to the line's trailing spaces: a view into the line given.
+    std::string_view value;
+};
+
+// What one line (without its line end) sets; nothing for a line the reader ignores: one that begins with '[' after
+// leading spaces, one without '=', or an unknown key. Keys compare without regard to ASCII case.
+std::optional<SettingsEntry> ReadSettingsEntry(std::string_view line);
 
 // Splits at CR or CR LF; a lone LF stays inside its line. A final line end adds no empty line.
 template <typename Fn>

@@ -9,6 +9,10 @@ class FileSystem final : public IFileSystem {
 public:
     ReadResult ReadTextFile(const std::string& path) override;
     bool WriteTextFile(const std::string& path, const std::string& text) override;
+    ReadResult ReadFileBytes(const std::string& path) override;
+    // Writes a flushed temporary file in the same folder, then puts it in the file's place with ReplaceFileW (which
+    // keeps the old file's attributes and security) or, for a new file or where that fails, MoveFileExW.
+    WriteResult ReplaceFileBytes(const std::string& path, const std::string& bytes) override;
     bool IsOrdinaryFile(const std::string& path) override;
 };
 

@@ -18,4 +18,9 @@ bool TipTimerOutlivesDeactivation();
 // takes msimg32 that way), so there the program loads those from the system folder before anything needs them.
 bool DelayImportsSearchProgramFolder();
 
+// Windows' ReplaceFileW leaves both files as they were when another program holds the old one. Wine's (8) then
+// leaves a temporary file of its own (rf*.tmp) beside them, so there the program first checks that the old file
+// may be deleted, which replacing it needs.
+bool ReplaceFileLeavesLitter();
+
 }  // namespace nimbrel::win32

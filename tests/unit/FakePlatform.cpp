@@ -261,19 +261,27 @@ std::string FakeFileSystem::Normal(const std::string& path) {
     return out;
 }
 
-ReadResult FakeFileSystem::ReadTextFile(const std::string& path) {
-    log_.Add("files.Read(" + path + ")");
+ReadResult FakeFileSystem::Read(const std::string& path) const {
     const std::string key = Normal(path);
     auto it = entries_.find(key);
     if (it == entries_.end()) {
         // A folder that holds something cannot be read as a file.
         auto below = entries_.lower_bound(key + "\\");
         const bool folder = below != entries_.end() && below->first.rfind(key + "\\", 0) == 0;
-        return {folder || everyFolderThere ? ReadStatus::Failed : ReadStatus::Missing, {}};
+        if (folder || everyFolderThere)
+            return {ReadStatus::Failed, {}, "Access is denied."};
+        return {ReadStatus::Missing, {}, {}};
     }
-    if (it->second.kind == EntryKind::Directory || it->second.kind == EntryKind::Locked)
-        return {ReadStatus::Failed, {}};
-    return {ReadStatus::Ok, it->second.content};
+    if (it->second.kind == EntryKind::Directory)
+        return {ReadStatus::Failed, {}, "Access is denied."};
+    if (it->second.kind == EntryKind::Locked)
+        return {ReadStatus::Failed, {}, kSharingViolation};
+    return {ReadStatus::Ok, it->second.content, {}};
+}
+
+ReadResult FakeFileSystem::ReadTextFile(const std::string& path) {
+    log_.Add("files.Read(" + path + ")");
+    return Read(path);
 }
 
 bool FakeFileSystem::WriteTextFile(const std::string& path, const std::string& text) {
@@ -295,6 +303,31 @@ bool FakeFileSystem::IsOrdinaryFile(const std::string& path) {
     ++existenceChecks;
     auto it = entries_.find(Normal(path));
     return it != entries_.end() && it->second.kind == EntryKind::Ordinary;
+}
+
+ReadResult FakeFileSystem::ReadFileBytes(const std::string& path) {
+    log_.Add("files.ReadBytes(" + path + ")");
+    return Read(path);
+}
+
+WriteResult FakeFileSystem::ReplaceFileBytes(const std::string& path, const std::string& bytes) {
+    ++replaces;
+    log_.Add("files.Replace(" + path + ")");
+    const std::string key = Normal(path);
+    if (failReplace)
+        return {false, *failReplace};
+    for (const std::string& folder : readOnlyFolders_) {
+        if (key.rfind(folder, 0) == 0)
+            return {false, "Access is denied."};
+    }
+    auto it = entries_.find(key);
+    if (it != entries_.end() && it->second.kind == EntryKind::Directory)
+        return {false, "Access is denied."};
+    if (it != entries_.end() && it->second.kind == EntryKind::Locked)
+        return {false, kSharingViolation};
+    // A replaced file keeps its attributes, as with ReplaceFileW.
+    entries_[key] = {bytes, it != entries_.end() ? it->second.kind : EntryKind::Ordinary};
+    return {true, {}};
 }
 
 void FakeFileSystem::Put(const std::string& path, std::string content, EntryKind kind) {

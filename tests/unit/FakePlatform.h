@@ -180,6 +180,10 @@ private:
 
 enum class EntryKind { Ordinary, Hidden, System, Directory, Locked };
 
+// The reason given for a Locked entry.
+inline constexpr const char* kSharingViolation =
+    "The process cannot access the file because it is being used by another process.";
+
 // Paths compare without regard to case, as on Windows. Every folder of a stored path exists.
 class FakeFileSystem final : public IFileSystem {
 public:
@@ -187,6 +191,8 @@ public:
     ReadResult ReadTextFile(const std::string& path) override;
     bool WriteTextFile(const std::string& path, const std::string& text) override;
     bool IsOrdinaryFile(const std::string& path) override;
+    ReadResult ReadFileBytes(const std::string& path) override;
+    WriteResult ReplaceFileBytes(const std::string& path, const std::string& bytes) override;
 
     void Put(const std::string& path, std::string content = {}, EntryKind kind = EntryKind::Ordinary);
     void Remove(const std::string& path);
@@ -198,6 +204,9 @@ public:
     int writes = 0;
     // Every path that is not stored reads as a folder that is there.
     bool everyFolderThere = false;
+    int replaces = 0;
+    // The reason every replace fails with, when set.
+    std::optional<std::string> failReplace;
 
 private:
     struct Entry {
@@ -205,6 +214,7 @@ private:
         EntryKind kind;
     };
     static std::string Normal(const std::string& path);
+    ReadResult Read(const std::string& path) const;
     CallLog& log_;
     std::map<std::string, Entry> entries_;
     std::vector<std::string> readOnlyFolders_;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "catalogue/ProgramCatalogue.h"
@@ -18,11 +19,26 @@ namespace {
 using test::ReadRawFile;
 using test::ScratchFolder;
 using test::WriteRawFile;
+using namespace std::string_literals;
 
 class FilesTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_FALSE(folder.Path().empty()); }
     std::string PathOf(const std::wstring& name) const { return WideToUtf8(folder.Join(name)); }
+    // The names in the scratch folder, to see that no temporary file stays behind.
+    std::vector<std::wstring> Names() const {
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW found{};
+        HANDLE search = ::FindFirstFileW(folder.Join(L"*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return names;
+        do {
+            if (std::wstring(found.cFileName) != L"." && std::wstring(found.cFileName) != L"..")
+                names.emplace_back(found.cFileName);
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+        return names;
+    }
 
     ScratchFolder folder;
     FileSystem files;
@@ -150,6 +166,61 @@ TEST_F(FilesTest, LockedFileFailsToRead) {
 
 TEST_F(FilesTest, WriteIntoMissingFolderFails) {
     EXPECT_FALSE(files.WriteTextFile(PathOf(L"no folder\\Nimbrel.Txt"), "x"));
+}
+
+// Every byte value the rewrite can give, line ends of all kinds and a character outside ASCII among them.
+const std::string kRawBytes = "; caf\xE9\r\nSTYLE=2\rX\n\0TOOLBAR_POSITION=LEFT\r\n"s;
+
+TEST_F(FilesTest, ReplaceWritesAnExistingFileByteForByteAndLeavesNothingElse) {
+    ASSERT_TRUE(WriteRawFile(folder.Join(L"Nimbrel.Txt"), std::string(500, 'x')));
+    const WriteResult result = files.ReplaceFileBytes(PathOf(L"Nimbrel.Txt"), kRawBytes);
+    EXPECT_TRUE(result.written) << result.reason;
+    EXPECT_EQ(ReadRawFile(folder.Join(L"Nimbrel.Txt")), kRawBytes);
+    const ReadResult read = files.ReadFileBytes(PathOf(L"Nimbrel.Txt"));
+    EXPECT_EQ(read.status, ReadStatus::Ok);
+    EXPECT_EQ(read.text, kRawBytes);
+    EXPECT_EQ(Names(), std::vector<std::wstring>{L"Nimbrel.Txt"});
+}
+
+TEST_F(FilesTest, ReplaceCreatesAMissingFileInAFolderOutsideTheAnsiCodePage) {
+    const std::wstring sub = L"\u65E5\u672C \u0416";
+    ASSERT_TRUE(::CreateDirectoryW(folder.Join(sub).c_str(), nullptr));
+    const WriteResult result = files.ReplaceFileBytes(PathOf(sub + L"\\Nimbrel.Txt"), kRawBytes);
+    EXPECT_TRUE(result.written) << result.reason;
+    EXPECT_EQ(ReadRawFile(folder.Join(sub + L"\\Nimbrel.Txt")), kRawBytes);
+}
+
+TEST_F(FilesTest, AFileHeldByAnotherProgramIsLeftAsItWasWithAReason) {
+    ASSERT_TRUE(WriteRawFile(folder.Join(L"Nimbrel.Txt"), "STYLE=1\r\n"));
+    KernelHandle lock(::CreateFileW(folder.Join(L"Nimbrel.Txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(lock);
+    const ReadResult read = files.ReadFileBytes(PathOf(L"Nimbrel.Txt"));
+    EXPECT_EQ(read.status, ReadStatus::Failed);
+    EXPECT_FALSE(read.reason.empty());
+    const WriteResult result = files.ReplaceFileBytes(PathOf(L"Nimbrel.Txt"), "STYLE=2\r\n");
+    EXPECT_FALSE(result.written);
+    EXPECT_FALSE(result.reason.empty());
+    lock.reset();
+    EXPECT_EQ(ReadRawFile(folder.Join(L"Nimbrel.Txt")), "STYLE=1\r\n");
+    EXPECT_EQ(Names(), std::vector<std::wstring>{L"Nimbrel.Txt"});
+}
+
+TEST_F(FilesTest, AReadOnlyFileIsLeftAsItWasWithAReason) {
+    ASSERT_TRUE(WriteRawFile(folder.Join(L"Nimbrel.Txt"), "STYLE=1\r\n"));
+    ASSERT_TRUE(::SetFileAttributesW(folder.Join(L"Nimbrel.Txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    const WriteResult result = files.ReplaceFileBytes(PathOf(L"Nimbrel.Txt"), "STYLE=2\r\n");
+    EXPECT_FALSE(result.written);
+    EXPECT_FALSE(result.reason.empty());
+    EXPECT_EQ(ReadRawFile(folder.Join(L"Nimbrel.Txt")), "STYLE=1\r\n");
+    EXPECT_EQ(Names(), std::vector<std::wstring>{L"Nimbrel.Txt"});
+}
+
+TEST_F(FilesTest, ReplaceInAMissingFolderFailsWithAReason) {
+    const WriteResult result = files.ReplaceFileBytes(PathOf(L"no folder\\Nimbrel.Txt"), "STYLE=2\r\n");
+    EXPECT_FALSE(result.written);
+    EXPECT_FALSE(result.reason.empty());
+    EXPECT_TRUE(Names().empty());
 }
 
 }  // namespace
