@@ -41,23 +41,16 @@ def capture(exe, dpi, style):
             s.install(where)
         s.launch((1000, 3))
         buttons = s.toolbar()
-        bare = screenshot(s)
+        bare = s.picture()
         s.click_button("Browser")
         s.wait_menu()
         # The first entry lit from the keyboard: the pointer stays in the band, so no tick parks the bar.
         s.keys("Down")
         time.sleep(1.0)
-        shot = screenshot(s)
+        shot = s.picture()
         frame = records(s.menus()[2], "MENU")[0]
         menu = tuple(int(v) for v in frame[2:6])
         return bare, shot, buttons, menu, s.geometry()
-
-
-def screenshot(s):
-    s.screenshot(s.prefix / "shot.png")
-    shot = Image.open(s.prefix / "shot.png").convert("RGB")
-    shot.load()
-    return shot
 
 
 def sheet(cells):

@@ -86,41 +86,10 @@ def visible_texts(items):
     return [item.text for item in items]
 
 
-class Picture:
-    """A binary PPM (P6, 8 bits) in memory; pixel (x, y) as an (r, g, b) tuple."""
-
-    def __init__(self, data):
-        fields, at = [], 0
-        while len(fields) < 4:
-            while data[at:at + 1].isspace():
-                at += 1
-            if data[at:at + 1] == b"#":
-                at = data.index(b"\n", at)
-                continue
-            end = at
-            while not data[end:end + 1].isspace():
-                end += 1
-            fields.append(data[at:end])
-            at = end
-        check(fields[0] == b"P6" and fields[3] == b"255", f"not an 8-bit binary PPM: {fields}")
-        self.width, self.height = int(fields[1]), int(fields[2])
-        self.pixels = data[at + 1:]
-
-    def pixel(self, x, y):
-        i = (y * self.width + x) * 3
-        return tuple(self.pixels[i:i + 3])
-
-    def rows_unlike(self, left, top, right, bottom, background, tolerance=40):
-        """The rows of the rectangle with a pixel that differs from background by more than tolerance."""
-        return [y for y in range(top, bottom)
-                if any(max(abs(a - b) for a, b in zip(self.pixel(x, y), background)) > tolerance
-                       for x in range(left, right))]
-
-
-def picture(s):
-    """The whole virtual screen as a Picture."""
-    s.screenshot(s.prefix / "screen.ppm")
-    return Picture((s.prefix / "screen.ppm").read_bytes())
+def rows_unlike(shot, left, top, right, bottom, background, tolerance=40):
+    """The rows of the rectangle with a pixel that differs from background by more than tolerance."""
+    return [y for y in range(top, bottom) if any(
+        max(abs(a - b) for a, b in zip(shot.getpixel((x, y)), background)) > tolerance for x in range(left, right))]
 
 
 # --- start-up and placement ------------------------------------------------------------------------------------
@@ -165,11 +134,11 @@ def scale_150_percent(run):
             check(g.y + 1 < b.top and b.bottom < g.y + 41, f"{b} does not lie inside the band, clear of its edges")
             # Sized for 24-px pictures: taller than a 16-px button (22), within the band.
             check(30 <= b.bottom - b.top <= 40, f"{b} is {b.bottom - b.top} px high, not sized for 24-px pictures")
-        shot = picture(s)
+        shot = s.picture()
         exit_button = buttons[0]
-        background = shot.pixel(exit_button.left + 1, exit_button.top + 1)
-        rows = shot.rows_unlike(exit_button.left + 2, exit_button.top + 2, exit_button.right - 2,
-                                exit_button.bottom - 2, background)
+        background = shot.getpixel((exit_button.left + 1, exit_button.top + 1))
+        rows = rows_unlike(shot, exit_button.left + 2, exit_button.top + 2, exit_button.right - 2,
+                           exit_button.bottom - 2, background)
         check(rows, f"no picture drawn in {exit_button}")
         log(f"Exit picture rows {rows[0]}..{rows[-1]}")
         check(rows[-1] - rows[0] + 1 > 16, f"the Exit picture is only {rows[-1] - rows[0] + 1} px high")

@@ -648,16 +648,14 @@ class Lab:
         out = self.run("xdotool", "search", "--all", *args, "--name", f"^{re.escape(title)}$", check_rc=False).stdout
         return out.split()
 
-    def find_window(self, title, proc=None, timeout=45, viewable=True):
-        """Waits for a window titled title (of proc, a Popen or a pid, when given) and returns its X id."""
-        pid = getattr(proc, "pid", proc)
+    def find_window(self, title, proc=None, timeout=45):
+        """Waits for a viewable window titled title (of proc, a Popen, when given) and returns its X id."""
 
         def found():
-            if isinstance(proc, subprocess.Popen):
-                check(proc.poll() is None, f"the program ended early with status {proc.returncode}")
-            return next((wid for wid in self.windows(title, pid) if not viewable or self.geometry(wid).viewable), None)
+            check(proc is None or proc.poll() is None, f"the program ended early with status {proc and proc.returncode}")
+            return next((w for w in self.windows(title, proc and proc.pid) if self.geometry(w).viewable), None)
 
-        return self.wait_until(f"a {'visible ' if viewable else ''}window titled {title!r}", found, timeout, 0.25)
+        return self.wait_until(f"a visible window titled {title!r}", found, timeout, 0.25)
 
     def geometry(self, wid) -> Geometry:
         try:
@@ -670,6 +668,14 @@ class Lab:
     def screenshot(self, path):
         """The whole X screen into path (ImageMagick's import; the suffix gives the format)."""
         self.run("import", "-window", "root", "-depth", "8", path, timeout=30)
+
+    def picture(self):
+        """The whole X screen as an RGB picture of python3-pil."""
+        from PIL import Image
+
+        self.screenshot(self.prefix / "screen.png")
+        with Image.open(self.prefix / "screen.png") as shot:
+            return shot.convert("RGB")
 
     # --- hands -----------------------------------------------------------------------------------------------------
     def move_pointer(self, x, y):
@@ -725,8 +731,8 @@ class Lab:
             time.sleep(0.5)
         return out
 
-    def toolbar(self, pid=None):
-        out = self.probe("toolbar", *([pid] if pid else []))
+    def toolbar(self):
+        out = self.probe("toolbar")
         buttons = [Button(fields) for fields in records(out, "BUTTON")]
         check(buttons, f"probe found no toolbar buttons: {out!r}")
         return buttons
