@@ -101,8 +101,7 @@ class Bench:
     # only queries on the grid count as ticks.
     def moves(self, start_ms, end_ms):
         bar = self.bar
-        return [r for r in bar.recorder.since(0)
-                if r[2] == bar.client and r[4] == bar.wid and start_ms <= r[0] <= end_ms and
+        return [r for r in bar.requests() if r[4] == bar.wid and start_ms <= r[0] <= end_ms and
                 (r[3] in (observe.OP_MAP, observe.OP_UNMAP) or
                  (r[3] == observe.OP_CONFIGURE and (r[5] is not None or r[6] is not None)))]
 
@@ -119,7 +118,7 @@ class Bench:
         expected = bar.parked_at if want == "park" else bar.docked_rect()[:2]
         if expected not in place:
             raise Failure(f"the tick at {grid_ms} ms moved the bar to {place}, not {expected}")
-        queries = [q[0] for q in bar.recorder.queries(bar.client) if grid_ms - 3 <= q[0] <= burst[0][0]]
+        queries = [q[0] for q in bar.requests(observe.OP_QUERY_POINTER) if grid_ms - 3 <= q[0] <= burst[0][0]]
         tick_ms = queries[-1] if queries else grid_ms
         seen = [e[0] / 1e6 for e in bar.watcher.since(0)
                 if e[2] == bar.wid and e[1] in ("configure", "map", "unmap") and

@@ -67,6 +67,7 @@ class Bar(lab.Lab):
         self.exe, self.settings, self.folder = exe, settings, folder
         self.edge = edge_of(settings)
         self.proc = self.wid = self.client = self.watcher = self.recorder = self.output = None
+        self.mark = 0  # the recorder's requests before this one came before the bar's start
         self.grid = None  # (server ms of a tick, "park" or "dock": what that tick did)
 
     def open(self):
@@ -138,7 +139,7 @@ class Bar(lab.Lab):
         """Starts the bar (or another program of the prefix) with the pointer at `at`, on the band by default, and
         waits for its window; returns the milliseconds from the start to the window's map."""
         self.move_pointer(*(at or self.on_band()))
-        mark = self.watcher.mark()
+        mark, self.mark = self.watcher.mark(), self.recorder.mark()
         started = observe.now_ns()
         self.proc = self.start(program or self.exe_path, output=self.output)
 
@@ -314,9 +315,13 @@ class Bar(lab.Lab):
         self.move_pointer(pointer.root_x, pointer.root_y)
         return self.grid
 
+    def requests(self, op=None):
+        """The X requests of the bar's client since its start (X reuses its ids for the next start), of op when given:
+        (server ms, monotonic ns at arrival, client, op, window, x, y)."""
+        return [r for r in self.recorder.since(self.mark) if r[2] == self.client and op in (None, r[3])]
+
     def grid_from_wire(self):
-        requests = self.recorder.since(0)
-        mine = [r for r in requests if r[2] == self.client]
+        mine = self.requests()
         first_map = next((r[0] for r in mine if r[3] == observe.OP_MAP and r[4] == self.wid), None)
         for ms, _, _, op, window, x, y in mine:
             # A move decided by a tick, not the start-up's placement: a tick comes 2 s after the window at the soonest.
