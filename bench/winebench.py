@@ -89,7 +89,7 @@ class Bench:
         g = bar.geometry()
         self.stop()
         result = {"label": label, "seconds": (s1 - s0) / 1e9, "cpu_ms": (c1 - c0) / 1e6, "cpu_ms_stat": u1 - u0,
-                  "pointer_queries": ticks, "window": (g.x, g.y, g.w, g.h, g.viewable)}
+                  "pointer_queries": ticks, "window": tuple(g)}
         log(f"idle {label}: {result}")
         return result
 

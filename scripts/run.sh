@@ -35,7 +35,7 @@ if [[ -z "${DISPLAY:-}" ]]; then
     echo "No display: starting a virtual X server with Wine and running the bar on it ..."
     quietly cmake --build --preset windows --target nimbrel_lab_helpers
     quietly /usr/bin/python3 tests/lab/lab.py show "$app/Nimbrel.exe" --title Nimbrel --out "$shot"
-    echo "Nimbrel ran; its screenshot is $shot"
+    echo "Nimbrel ran; its screenshot is $shot (what the lab did: ${log#"$root"/})"
     exit 0
 fi
 

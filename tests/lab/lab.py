@@ -34,6 +34,7 @@ A Lab ends only what it started, by its own ids: its programs, its prefix's wine
 """
 
 import argparse
+import collections
 import fcntl
 import hashlib
 import os
@@ -425,15 +426,10 @@ def set_user_values(prefix: Path, key, values):
 
 
 # --- the lab -------------------------------------------------------------------------------------------------------
-class Geometry:
+class Geometry(collections.namedtuple("Geometry", "x y w h viewable")):
     """A top-level X window: position on the root window, size, and whether it is mapped and viewable."""
 
-    def __init__(self, x, y, w, h, viewable):
-        self.x, self.y, self.w, self.h, self.viewable = x, y, w, h, viewable
-
-    @property
-    def rect(self):
-        return self.x, self.y, self.w, self.h
+    rect = property(lambda self: self[:4])
 
     def __repr__(self):
         return f"(x={self.x}, y={self.y}, w={self.w}, h={self.h}, {'viewable' if self.viewable else 'unmapped'})"
