@@ -92,6 +92,7 @@ def launch_and_park(bar):
 # --- bad environment ------------------------------------------------------------------------------------------------
 def runs_with_defaults(bar, what):
     """Started with the pointer on the top band, the bar docks at the top and stays over a tick, parks, comes back."""
+    bar.edge = "TOP"  # whatever the settings file would say
     ms = bar.launch()
     bar.stays(f"the bar docked at the top ({what})", lambda: bar.docked("TOP", recalled=False), 2.5)
     bar.park_and_recall("TOP")
