@@ -16,72 +16,61 @@ import sys
 import time
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-import winelab as wl  # noqa: E402
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "lab"))
+import lab  # noqa: E402
+import observe  # noqa: E402
+from bar import Bar  # noqa: E402
+from lab import Failure, log  # noqa: E402
 
-NIMBREL = r"C:\bench\Nimbrel\Nimbrel.exe"
 BARE = r"C:\bench\bare\bare.exe"
 BARE_DLLS = r"C:\bench\bare\bare-dlls.exe"
 IDLE = r"C:\bench\idle.exe"
-FIREFOX = r"C:\Program Files\Mozilla Firefox\firefox.exe"
-LAUNCH_LOG = r"C:\bench\launch.txt"
-DEFAULT_SETTINGS = b"TOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\nSTYLE=1\r\n"
-
-REST = (900, 12)  # on the docked bar, right of its buttons: the bar stays docked
-EDGE = (900, 1)  # inside the top recall zone (pixel rows 0 to 3)
-AWAY = (512, 400)  # below the band: a docked bar parks
 
 
 class Bench:
     def __init__(self, args):
         self.args = args
-        self.lab = wl.ObservedLab("bench").open()
+        self.bar = Bar("bench", args.exe, folder=r"C:\bench\Nimbrel", server=True).open()
         build = Path(args.build)
-        self.lab.plant(Path(args.exe), NIMBREL)
-        self.lab.path(NIMBREL).with_name("Nimbrel.Txt").write_bytes(DEFAULT_SETTINGS)
-        self.lab.plant(build / "bare.exe", BARE)
-        self.lab.plant(build / "bare-dlls.exe", BARE_DLLS)
-        self.lab.plant(build / "idle.exe", IDLE)
-        self.lab.plant(build / "stamp.exe", FIREFOX)
-        self.keeper = self.lab.start(IDLE)
+        self.bar.plant(build / "bare.exe", BARE)
+        self.bar.plant(build / "bare-dlls.exe", BARE_DLLS)
+        self.bar.plant(build / "idle.exe", IDLE)
+        self.bar.install("Mozilla Firefox/firefox.exe", "stamp.exe")
+        self.keeper = self.bar.start(IDLE)
         time.sleep(3)
 
     def close(self):
-        self.lab.close()
+        self.bar.close()
 
     # --- one start --------------------------------------------------------------------------------------------------
-    def launch(self, path, title, pointer=REST):
-        self.lab.move(*pointer)
-        mark = self.lab.watcher.mark()
-        t0 = wl.now_ns()
-        proc = self.lab.start(path)
-        t1, wid = self.lab.watcher.wait_map(title, mark, 60)
-        image = wl.image_name(proc.pid)
-        if path.rsplit("\\", 1)[-1].lower() not in image.lower():
-            raise wl.Failure(f"pid {proc.pid} is {image!r}, not {path}")
-        return proc, wid, t0, t1
+    def launch(self, path=None, title="Nimbrel", pointer=None):
+        ms = self.bar.launch(pointer, path, title)
+        image = observe.image_name(self.bar.proc.pid)
+        if (path or self.bar.exe_path).rsplit("\\", 1)[-1].lower() not in image.lower():
+            raise Failure(f"pid {self.bar.proc.pid} is {image!r}, not {path}")
+        return ms
 
-    def stop(self, proc):
-        self.lab.kill(proc)
+    def stop(self):
+        self.bar.end()
         time.sleep(0.7)  # let the wineserver finish the process off before the next start
 
     def start_and_memory(self, path, title):
-        proc, wid, t0, t1 = self.launch(path, title)
-        time.sleep(max(0.0, 3.0 - (wl.now_ns() - t0) / 1e9))
-        rss = wl.rss_kib(proc.pid)
-        self.stop(proc)
-        return (t1 - t0) / 1e6, rss / 1024.0
+        ms = self.launch(path, title)
+        time.sleep(max(0.0, 3.0 - ms / 1000))
+        rss = observe.rss_kib(self.bar.proc.pid)
+        self.stop()
+        return ms, rss / 1024.0
 
     def pairs(self):
         rows = []
         for i in range(self.args.pairs + 1):
-            a = self.start_and_memory(NIMBREL, "Nimbrel")
+            a = self.start_and_memory(None, "Nimbrel")
             b = self.start_and_memory(BARE, "Bare")
             # Not part of the pair: the bare window with the bar's system libraries, to tell their share.
             c = self.start_and_memory(BARE_DLLS, "BareDlls")
             label = "warm-up" if i == 0 else f"pair {i}"
-            wl.log(f"{label}: start-up {a[0]:.1f} / {b[0]:.1f} ms (with libraries {c[0]:.1f}), "
-                   f"RSS {a[1]:.1f} / {b[1]:.1f} MiB (with libraries {c[1]:.1f})")
+            log(f"{label}: start-up {a[0]:.1f} / {b[0]:.1f} ms (with libraries {c[0]:.1f}), "
+                f"RSS {a[1]:.1f} / {b[1]:.1f} MiB (with libraries {c[1]:.1f})")
             if i > 0:
                 rows.append({"startup_nimbrel_ms": a[0], "startup_bare_ms": b[0], "rss_nimbrel_mib": a[1],
                              "rss_bare_mib": b[1], "startup_dlls_ms": c[0], "rss_dlls_mib": c[1]})
@@ -89,150 +78,110 @@ class Bench:
 
     # --- idle ---------------------------------------------------------------------------------------------------------
     def idle(self, path, title, pointer, label):
-        proc, wid, t0, _ = self.launch(path, title, pointer)
-        client = self.lab.recorder.client_of(wid)
-        time.sleep(max(0.0, 3.0 - (wl.now_ns() - t0) / 1e9))  # past the first tick and its one-shot timer
-        mark = self.lab.recorder.mark()
-        c0, u0, s0 = wl.cpu_ns(proc.pid), wl.cpu_ticks_ms(proc.pid), wl.now_ns()
+        ms = self.launch(path, title, pointer)
+        proc, bar = self.bar.proc, self.bar
+        time.sleep(max(0.0, 3.0 - ms / 1000))  # past the first tick and its one-shot timer
+        mark = bar.recorder.mark()
+        c0, u0, s0 = observe.cpu_ns(proc.pid), observe.cpu_ticks_ms(proc.pid), observe.now_ns()
         time.sleep(self.args.idle)
-        c1, u1, s1 = wl.cpu_ns(proc.pid), wl.cpu_ticks_ms(proc.pid), wl.now_ns()
-        ticks = len(self.lab.recorder.queries(client, mark))
-        geometry = self.lab.place(wid)
-        self.stop(proc)
+        c1, u1, s1 = observe.cpu_ns(proc.pid), observe.cpu_ticks_ms(proc.pid), observe.now_ns()
+        ticks = len(bar.recorder.queries(bar.client, mark))
+        g = bar.geometry()
+        self.stop()
         result = {"label": label, "seconds": (s1 - s0) / 1e9, "cpu_ms": (c1 - c0) / 1e6, "cpu_ms_stat": u1 - u0,
-                  "pointer_queries": ticks, "window": geometry}
-        wl.log(f"idle {label}: {result}")
+                  "pointer_queries": ticks, "window": tuple(g)}
+        log(f"idle {label}: {result}")
         return result
 
     # --- reaction -----------------------------------------------------------------------------------------------------
     # Timer1 ticks on a fixed 2000 ms grid (Wine re-arms window timers from their due time, not from the dispatch).
     # Each tick's GetCursorPos shows on the wire as a QueryPointer of the bar's X client, so the grid is found
-    # from the tick that parks the bar first after start-up, and every later decision is timed from its own tick.
+    # from a tick that moved the bar (the driver's tick_grid), and every later decision is timed from its own tick.
     # While the pointer rests on the bar, the toolbar's hover tracking also queries the pointer every 400 ms;
     # only queries on the grid count as ticks.
-    def moves(self, client, wid, start_ms, end_ms):
-        return [r for r in self.lab.recorder.since(0)
-                if r[2] == client and r[4] == wid and start_ms <= r[0] <= end_ms and
-                (r[3] in (wl.OP_MAP, wl.OP_UNMAP) or (r[3] == wl.OP_CONFIGURE and (r[5] is not None or r[6] is not None)))]
+    def moves(self, start_ms, end_ms):
+        bar = self.bar
+        return [r for r in bar.requests() if r[4] == bar.wid and start_ms <= r[0] <= end_ms and
+                (r[3] in (observe.OP_MAP, observe.OP_UNMAP) or
+                 (r[3] == observe.OP_CONFIGURE and (r[5] is not None or r[6] is not None)))]
 
-    def tick_grid(self, proc, wid, client):
-        """A decision's tick, server ms: the pointer query just before a move of the bar. Starts from the first
-        park after start-up (pointer below the band); when that tick read a cached pointer (Wine only asks the X
-        server when the pointer has not moved for 100 ms), the bar is docked and parked again until one did."""
-        want = "park"
-        for _ in range(6):
-            place = (-100, -100) if want == "park" else (0, 0)
-            mark = self.lab.recorder.mark() if want == "dock" else 0
-            self.lab.wait_until(f"the bar to {want}", lambda: (self.lab.place(wid) or (1, 1))[:2] == place, 5)
-            move = [r for r in self.lab.recorder.since(mark) if r[2] == client and r[4] == wid and
-                    r[3] == wl.OP_CONFIGURE and (r[5], r[6]) == place][0]
-            queries = [q[0] for q in self.lab.recorder.queries(client) if move[0] - 50 <= q[0] <= move[0]]
-            if queries:
-                return queries[-1], want
-            want = "dock" if want == "park" else "park"
-            time.sleep(0.5)
-            self.lab.move(*(EDGE if want == "dock" else AWAY))
-        raise wl.Failure("no tick's pointer query found before a move of the bar")
-
-    def decision(self, client, wid, grid_ms, want):
+    def decision(self, grid_ms, want):
         """Times one decision from the tick's own pointer query: the query just before the move, on or after the
         grid point (a busy machine can deliver a timer message late; that delay is reported apart as late_ms).
         When the tick read a cached pointer and sent no query, the grid point stands in for it."""
-        burst = self.moves(client, wid, grid_ms, grid_ms + 1000)
+        bar = self.bar
+        burst = self.moves(grid_ms, grid_ms + 1000)
         if not burst:
-            raise wl.Failure(f"the tick at {grid_ms} ms did not {want} the bar")
+            raise Failure(f"the tick at {grid_ms} ms did not {want} the bar")
         burst = [r for r in burst if r[0] <= burst[0][0] + 50]  # not the topmost release 100 ms later
-        place = [(r[5], r[6]) for r in burst if r[3] == wl.OP_CONFIGURE]
-        expected = (-100, -100) if want == "park" else (0, 0)
+        place = [(r[5], r[6]) for r in burst if r[3] == observe.OP_CONFIGURE]
+        expected = bar.parked_at if want == "park" else bar.docked_rect()[:2]
         if expected not in place:
-            raise wl.Failure(f"the tick at {grid_ms} ms moved the bar to {place}, not {expected}")
-        queries = [q[0] for q in self.lab.recorder.queries(client) if grid_ms - 3 <= q[0] <= burst[0][0]]
+            raise Failure(f"the tick at {grid_ms} ms moved the bar to {place}, not {expected}")
+        queries = [q[0] for q in bar.requests(observe.OP_QUERY_POINTER) if grid_ms - 3 <= q[0] <= burst[0][0]]
         tick_ms = queries[-1] if queries else grid_ms
-        seen = [e[0] / 1e6 for e in self.lab.watcher.since(0)
-                if e[2] == wid and e[1] in ("configure", "map", "unmap") and tick_ms <= e[0] / 1e6 <= burst[-1][0] + 20]
+        seen = [e[0] / 1e6 for e in bar.watcher.since(0)
+                if e[2] == bar.wid and e[1] in ("configure", "map", "unmap") and
+                tick_ms <= e[0] / 1e6 <= burst[-1][0] + 20]
         result = {"kind": want, "tick_ms": tick_ms, "from_query": bool(queries), "late_ms": tick_ms - grid_ms,
                   "first_ms": burst[0][0] - tick_ms, "last_ms": burst[-1][0] - tick_ms,
                   "seen_ms": round(max(seen) - tick_ms, 2) if seen else None}
-        wl.log(f"{want}: {result}")
+        log(f"{want}: {result}")
         return result
 
     def reaction(self):
-        proc, wid, t0, _ = self.launch(NIMBREL, "Nimbrel", AWAY)
-        client = self.lab.recorder.client_of(wid)
-        tick0, want = self.tick_grid(proc, wid, client)
-        results = [self.decision(client, wid, tick0, want)]
+        bar = self.bar
+        self.launch(pointer=bar.away)
+        bar.wait_parked()
+        tick0, kind = bar.tick_grid()
+        results = [self.decision(tick0, kind)]
+        want = "park" if bar.parked() else "dock"  # the last decision; each move asks for the other one
         for _ in range(2 * self.args.reactions - 1):
             want = "dock" if want == "park" else "park"
-            now_ms = wl.now_ns() / 1e6
+            now_ms = observe.now_ns() / 1e6
             tick = tick0 + 2000 * (int((now_ms - tick0) // 2000) + 1)
             if tick - now_ms < 1000:
                 tick += 2000
             time.sleep((tick - 1000 - now_ms) / 1000.0)  # move half-way between two ticks
-            self.lab.move(*(EDGE if want == "dock" else AWAY))
-            time.sleep(max(0.0, (tick + 300 - wl.now_ns() / 1e6) / 1000.0))
-            results.append(self.decision(client, wid, tick, want))
-        self.stop(proc)
+            bar.move_pointer(*(bar.at_edge() if want == "dock" else bar.away))
+            time.sleep(max(0.0, (tick + 300 - observe.now_ns() / 1e6) / 1000.0))
+            results.append(self.decision(tick, want))
+        self.stop()
         return results, tick0
 
     # --- click to launch ----------------------------------------------------------------------------------------------
-    def wait_new_window(self, mark, exclude, timeout=5):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            for e in self.lab.watcher.since(mark):
-                if e[1] == "map" and e[2] != exclude:
-                    return e
-            time.sleep(0.005)
-        raise wl.Failure("no drop-down menu was mapped")
-
     def click_to_launch(self):
-        proc, wid, t0, _ = self.launch(NIMBREL, "Nimbrel", AWAY)
-        client = self.lab.recorder.client_of(wid)
-        tick0, _ = self.tick_grid(proc, wid, client)
-        self.lab.move(*REST)
-        buttons = self.lab.toolbar()
-        browser = [b for b in buttons if b.tip == "Browser"] or ([buttons[2]] if len(buttons) == 16 else [])
-        if not browser:
-            raise wl.Failure(f"no Browser button among {buttons}")
-        button = browser[0].centre
+        bar = self.bar
+        self.launch(pointer=bar.away)
+        bar.wait_parked()
+        bar.recall()
+        button = bar.button("Browser").centre
         # Calibration: open the menu once and read where the FireFox item is.
-        mark = self.lab.watcher.mark()
-        self.lab.move(*button)
-        time.sleep(0.2)
-        self.lab.click()
-        self.wait_new_window(mark, wid)
-        time.sleep(0.3)
-        items = self.lab.menus()[1]
-        firefox = [i for i in items if i.text.lower() == "firefox"]
-        self.lab.keys("Escape")
-        if not firefox:
-            raise wl.Failure(f"no FireFox item in the Browser menu: {items}")
-        item = firefox[0].centre
-        log_path = self.lab.path(LAUNCH_LOG)
+        bar.click_at(*button, settle=0.2)
+        item = [i for i in bar.wait_menu() if i.text == "FireFox"]
+        bar.keys("Escape")
+        if not item:
+            raise Failure("no FireFox item in the Browser menu")
         results = []
         for _ in range(self.args.launches):
-            if self.lab.place(wid)[:2] != (0, 0):
-                self.lab.move(*EDGE)
-                self.lab.wait_until("the bar to dock", lambda: self.lab.place(wid)[:2] == (0, 0), 6)
-            self.lab.move(*button)
+            if bar.parked():
+                bar.recall()
+            bar.move_pointer(*button)
             # Start right after a tick so that no tick falls while the pointer is over the open menu.
-            now_ms = wl.now_ns() / 1e6
-            time.sleep((tick0 + 2000 * (int((now_ms - tick0) // 2000) + 1) + 100 - now_ms) / 1000.0)
-            lines_before = len(log_path.read_text().splitlines()) if log_path.exists() else 0
-            mark = self.lab.watcher.mark()
-            self.lab.click()
-            self.wait_new_window(mark, wid)
-            self.lab.move(*item)
-            time.sleep(0.25)
-            clicked = self.lab.click()
-            self.lab.wait_until("the recorder's stamp", lambda: log_path.exists() and
-                                len(log_path.read_text().splitlines()) > lines_before, 10)
-            stamp = int(log_path.read_text().splitlines()[-1].split("\t")[0])
+            bar.next_tick(after=0.1)
+            before = len(bar.launches())
+            mark = bar.watcher.mark()
+            bar.click()
+            bar.wait_until("a drop-down menu", lambda: any(e[1] == "map" and e[2] != bar.wid
+                                                           for e in bar.watcher.since(mark)), 5, 0.005)
+            clicked = bar.click_at(*item[0].centre, settle=0.25)
+            bar.wait_until("the recorder's stamp", lambda: len(bar.launches()) > before, 10)
+            stamp = int(bar.launches()[-1].split("\t")[0])
             results.append((stamp - clicked) / 1e6)
-            wl.log(f"click to launch: {results[-1]:.1f} ms")
-            self.lab.wait_until("the bar to park after the launch",
-                                lambda: self.lab.place(wid)[:2] == (-100, -100), 4)
-            self.lab.move(*REST)
-        self.stop(proc)
+            log(f"click to launch: {results[-1]:.1f} ms")
+            bar.wait_parked(4)
+            bar.move_pointer(*bar.on_band())
+        self.stop()
         return results
 
 
@@ -316,7 +265,7 @@ def report(m, rows, idle, react, launches, args):
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--exe", required=True, help="Nimbrel.exe")
-    parser.add_argument("--build", default=str(wl.lab.HELPERS), help="folder with bare.exe, idle.exe, stamp.exe")
+    parser.add_argument("--build", default=str(lab.HELPERS), help="folder with bare.exe, idle.exe, stamp.exe")
     parser.add_argument("--pairs", type=int, default=7)
     parser.add_argument("--idle", type=float, default=60.0, help="seconds of idle measurement per program")
     parser.add_argument("--reactions", type=int, default=7, help="dock and park decisions measured, each")
@@ -326,11 +275,11 @@ def main():
     started = time.time()
     bench = Bench(args)
     try:
-        wl.log(f"display {bench.lab.display}, prefix {bench.lab.prefix}")
+        log(f"display {bench.bar.display}, prefix {bench.bar.prefix}")
         rows = bench.pairs()
-        idle = [bench.idle(NIMBREL, "Nimbrel", REST, "Nimbrel docked, pointer resting on the bar"),
-                bench.idle(NIMBREL, "Nimbrel", AWAY, "Nimbrel parked, pointer resting below the band"),
-                bench.idle(BARE, "Bare", REST, "bare window")]
+        idle = [bench.idle(None, "Nimbrel", None, "Nimbrel docked, pointer resting on the bar"),
+                bench.idle(None, "Nimbrel", bench.bar.away, "Nimbrel parked, pointer resting below the band"),
+                bench.idle(BARE, "Bare", None, "bare window")]
         react, _ = bench.reaction()
         launches = bench.click_to_launch()
     finally:

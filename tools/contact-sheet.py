@@ -22,8 +22,9 @@ from pathlib import Path
 from PIL import Image, ImageDraw, ImageFont
 
 ROOT = Path(__file__).resolve().parent.parent
-sys.path.insert(0, str(ROOT / "tests" / "e2e"))
-import nimbrel_e2e as e2e  # noqa: E402
+sys.path.insert(0, str(ROOT / "tests" / "lab"))
+from bar import Bar, settings  # noqa: E402
+from lab import log, records  # noqa: E402
 
 DPIS = (96, 120, 144, 192)
 LOOKS = ("Classic", "Flat", "Gradient", "Dark")
@@ -32,35 +33,24 @@ SHEET_BACKGROUND = (246, 246, 246)
 INK = (40, 40, 40)
 
 
-def settings(style):
-    # Classic is the look of a file without a STYLE line; "STYLE=0" reads as 1.
-    line = f"STYLE={style}\r\n" if style else ""
-    return f"TOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\n{line}".encode("ascii")
-
-
-def capture(args, dpi, style):
+def capture(exe, dpi, style):
     """The screen with the Browser menu open, the bar's buttons and the menu's frame, at one scale and look."""
-    with e2e.Session(args, f"sheet-{dpi}-{style}", settings=settings(style), install=INSTALLED, dpi=dpi,
-                     rest=(1000, 3)) as s:
+    # Classic is the look of a file without a STYLE line; "STYLE=0" reads as 1.
+    with Bar(f"sheet-{dpi}-{style}", exe, settings=settings(style=style or None), dpi=dpi) as s:
+        for where in INSTALLED:
+            s.install(where)
+        s.launch((1000, 3))
         buttons = s.toolbar()
-        bare = screenshot(s)
-        browser = s.button("Browser")
-        s.click_at(*browser.centre)
+        bare = s.picture()
+        s.click_button("Browser")
         s.wait_menu()
         # The first entry lit from the keyboard: the pointer stays in the band, so no tick parks the bar.
         s.keys("Down")
         time.sleep(1.0)
-        shot = screenshot(s)
-        frame = e2e.lab.records(s.menus()[2], "MENU")[0]
+        shot = s.picture()
+        frame = records(s.menus()[2], "MENU")[0]
         menu = tuple(int(v) for v in frame[2:6])
         return bare, shot, buttons, menu, s.geometry()
-
-
-def screenshot(s):
-    s.screenshot(s.prefix / "shot.png")
-    shot = Image.open(s.prefix / "shot.png").convert("RGB")
-    shot.load()
-    return shot
 
 
 def sheet(cells):
@@ -124,16 +114,15 @@ def main():
     parser.add_argument("--sheet", default=str(ROOT / "docs" / "contact-sheet.png"))
     parser.add_argument("--bar", default=str(ROOT / "docs" / "help" / "bar-labelled.pdf"))
     args = parser.parse_args()
-    build = Path(args.build)
-    args.exe = str(build / "src" / "win32" / "Nimbrel.exe")
+    exe = Path(args.build) / "src" / "win32" / "Nimbrel.exe"
     cells = {}
     for dpi in DPIS:
         for style, look in enumerate(LOOKS):
-            bare, shot, buttons, menu, geometry = capture(args, dpi, style)
+            bare, shot, buttons, menu, geometry = capture(exe, dpi, style)
             # The left of the bar down to the bottom of the open menu.
             right = max(menu[2], buttons[5].right) + 6
             cells[dpi, look] = shot.crop((0, 0, right, menu[3] + 6))
-            e2e.log(f"{dpi} DPI {look}: buttons {buttons[0]} ... menu {menu}")
+            log(f"{dpi} DPI {look}: buttons {buttons[0]} ... menu {menu}")
             if dpi == 144 and look == "Flat":
                 bar = labelled_bar(bare, buttons, geometry)
     sheet(cells).save(args.sheet, optimize=True)
@@ -145,7 +134,7 @@ def main():
     size = f"{bar.width * 72 / 144:g}p {bar.height * 72 / 144:g}p"
     text = re.sub(r"^\.PIC bar-labelled\.pdf .*$", f".PIC bar-labelled.pdf {size}", manual.read_text(), flags=re.M)
     manual.write_text(text)
-    e2e.log(f"wrote {args.sheet} and {args.bar} ({size})")
+    log(f"wrote {args.sheet} and {args.bar} ({size})")
     return 0
 
 

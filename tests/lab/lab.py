@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
 """The test lab: Windows programs under Wine on a private X server that looks like the desktop people have.
 
-Every harness starts its programs here: the end-to-end cases (tests/e2e), the package tests (tests/package), the
-soak (tests/soak), the benchmark (bench) and the contact sheet (tools/contact-sheet.py). Standard library only.
+Every harness starts its programs here, most of them through the bar driver built on it (bar.py): the end-to-end
+cases (tests/e2e), the package tests (tests/package), the soak (tests/soak), the benchmark (bench) and the contact
+sheet (tools/contact-sheet.py). Needs Debian's python3-xlib; run it with /usr/bin/python3.
 
     with Lab("name", display=Display.workarea(1280, 800, (0, 0, 1280, 760)), dpi=144) as lab:
         bar = lab.start(r"C:\\Apps\\Nimbrel.exe")        # a Popen whose pid is the program's own
         wid = lab.find_window("Nimbrel", bar)           # its X window, once viewable
-        lab.geometry(wid)                               # x, y, w, h, viewable (xwininfo)
-        lab.move_pointer(900, 12); lab.click()          # xdotool, in X coordinates
+        lab.geometry(wid)                               # x, y, w, h, viewable
+        lab.move_pointer(900, 12); lab.click()          # XTEST, in X coordinates
+        lab.wait_until("what", predicate, 5)            # or Failure naming what did not happen
+        lab.stays("what", predicate, 2.5)               # or Failure: proves that nothing changes for a time
         lab.keys("Right", "Return", "alt+F4")           # SendInput from inside Wine, to the foreground window
         lab.desktop("monitors")                         # desktop.exe's records, read from inside Wine
         lab.taskbar()                                   # a topmost stand-in over the strip left by the work area
@@ -31,6 +34,7 @@ A Lab ends only what it started, by its own ids: its programs, its prefix's wine
 """
 
 import argparse
+import collections
 import fcntl
 import hashlib
 import os
@@ -43,13 +47,17 @@ import threading
 import time
 from pathlib import Path
 
+from Xlib import X, display as xdisplay
+from Xlib.error import XError
+from Xlib.ext import xtest
+
 ROOT = Path(__file__).resolve().parents[2]
 WORK = Path(os.environ.get("NIMBREL_LAB_WORK", "/tmp/nimbrel-lab"))
 HELPERS = Path(os.environ.get("NIMBREL_LAB_HELPERS", ROOT / "build" / "windows" / "helpers"))
 KEEP = os.environ.get("NIMBREL_LAB_KEEP") == "1"
 SKIP = 77
 DISPLAYS = range(100, 140)
-TOOLS = ("wine", "wineserver", "Xvfb", "xdotool", "xwininfo", "xdpyinfo", "xprop", "xrandr", "cvt")
+TOOLS = ("wine", "wineserver", "Xvfb", "xdotool", "xdpyinfo", "xprop", "xrandr", "cvt")
 WINE_OVERRIDES = "mscoree,mshtml=;winemenubuilder.exe=d"
 LAB = "C:\\lab"
 DESKTOP = LAB + "\\desktop.exe"
@@ -115,6 +123,10 @@ def check(condition, message):
         raise Failure(message)
 
 
+class Skipped(Exception):
+    """The case cannot be set up on this machine."""
+
+
 def log(message):
     print(f"[{time.strftime('%H:%M:%S')}] {message}", flush=True)
 
@@ -141,6 +153,29 @@ def run_main(main):
     except Failure as failure:
         print(f"FAIL: {failure}", flush=True)
         sys.exit(1)
+
+
+def run_cases(cases, names, *args):
+    """Runs the named cases of the table, each printing PASS (with what it returned), FAIL or SKIP and its time;
+    the exit status: 1 when any failed, SKIP when all were skipped or the tools are missing."""
+    lacking = missing_tools()
+    if lacking:
+        print(f"SKIP: missing {', '.join(lacking)}")
+        return SKIP
+    results = []
+    for name in names:
+        started = time.time()
+        try:
+            detail = cases[name](*args)
+            print(f"PASS {name}{': ' + detail if detail else ''} ({time.time() - started:.1f} s)", flush=True)
+            results.append(True)
+        except Skipped as reason:
+            print(f"SKIP {name}: {reason}", flush=True)
+            results.append(None)
+        except Failure as failure:
+            print(f"FAIL {name}: {failure} ({time.time() - started:.1f} s)", flush=True)
+            results.append(False)
+    return 1 if False in results else SKIP if all(r is None for r in results) else 0
 
 
 def records(text, kind=None):
@@ -391,29 +426,13 @@ def set_user_values(prefix: Path, key, values):
 
 
 # --- the lab -------------------------------------------------------------------------------------------------------
-class Geometry:
-    """A top-level X window as xwininfo gives it: absolute position, size, map state."""
+class Geometry(collections.namedtuple("Geometry", "x y w h viewable")):
+    """A top-level X window: position on the root window, size, and whether it is mapped and viewable."""
 
-    def __init__(self, text):
-        def field(name):
-            match = re.search(rf"{name}:\s+(-?\d+)", text)
-            return int(match.group(1)) if match else None
-
-        self.x, self.y = field("Absolute upper-left X"), field("Absolute upper-left Y")
-        self.w, self.h = field("Width"), field("Height")
-        match = re.search(r"Map State:\s+(\w+)", text)
-        self.map_state = match.group(1) if match else None
-
-    @property
-    def viewable(self):
-        return self.map_state == "IsViewable"
-
-    @property
-    def rect(self):
-        return self.x, self.y, self.w, self.h
+    rect = property(lambda self: self[:4])
 
     def __repr__(self):
-        return f"(x={self.x}, y={self.y}, w={self.w}, h={self.h}, {self.map_state})"
+        return f"(x={self.x}, y={self.y}, w={self.w}, h={self.h}, {'viewable' if self.viewable else 'unmapped'})"
 
 
 class Button:
@@ -484,7 +503,7 @@ class Lab:
         self.overrides = overrides
         self.persistent_server = server
         self.prefix = WORK / f"case-{name}"
-        self.display_name = self.env = self.x_proc = self.server_proc = None
+        self.display_name = self.env = self.x_proc = self.server_proc = self.x = None
         self.procs = []
         self.on_close = []  # steps that need the programs ended and the prefix still there
 
@@ -502,6 +521,7 @@ class Lab:
                         style if self.visual_style else {"ThemeActive": "0"})
         try:
             self.start_x()
+            self.x = xdisplay.Display(self.display_name)
             if self.persistent_server:
                 # No measured start pays for starting the wineserver.
                 self.server_proc = subprocess.Popen(["wineserver", "-f", "-p"], env=self.env,
@@ -537,6 +557,8 @@ class Lab:
             except subprocess.TimeoutExpired:
                 proc.kill()
                 proc.wait()
+        if self.x is not None:
+            self.x.close()
         for proc in (self.server_proc, self.x_proc):
             if proc is not None:
                 stop_process(proc)
@@ -596,11 +618,20 @@ class Lab:
         self.procs.append(proc)
         return proc
 
-    def wait_until(self, what, predicate, timeout, interval=0.1):
+    def wait_until(self, what, predicate, timeout, interval=0.05):
         value = wait_for(predicate, timeout, interval)
         if not value:
             raise Failure(f"timed out after {timeout} s waiting for {what}{self.describe()}")
         return value
+
+    def stays(self, what, predicate, seconds, interval=0.1):
+        """Proves that predicate holds all through the next seconds: the one wait for something not to happen."""
+        deadline = time.monotonic() + seconds
+        while True:
+            check(predicate(), f"{what} no longer holds{self.describe()}")
+            if time.monotonic() >= deadline:
+                return
+            time.sleep(interval)
 
     def describe(self):
         """More to say when a wait times out."""
@@ -613,34 +644,48 @@ class Lab:
         out = self.run("xdotool", "search", "--all", *args, "--name", f"^{re.escape(title)}$", check_rc=False).stdout
         return out.split()
 
-    def find_window(self, title, proc=None, timeout=45, viewable=True):
-        """Waits for a window titled title (of proc, a Popen or a pid, when given) and returns its X id."""
-        pid = getattr(proc, "pid", proc)
+    def find_window(self, title, proc=None, timeout=45):
+        """Waits for a viewable window titled title (of proc, a Popen, when given) and returns its X id."""
 
         def found():
-            if isinstance(proc, subprocess.Popen):
-                check(proc.poll() is None, f"the program ended early with status {proc.returncode}")
-            return next((wid for wid in self.windows(title, pid) if not viewable or self.geometry(wid).viewable), None)
+            check(proc is None or proc.poll() is None, f"the program ended early with status {proc and proc.returncode}")
+            return next((w for w in self.windows(title, proc and proc.pid) if self.geometry(w).viewable), None)
 
-        return self.wait_until(f"a {'visible ' if viewable else ''}window titled {title!r}", found, timeout, 0.25)
+        return self.wait_until(f"a visible window titled {title!r}", found, timeout, 0.25)
 
     def geometry(self, wid) -> Geometry:
-        result = self.run("xwininfo", "-id", wid, check_rc=False)
-        check(result.returncode == 0, f"xwininfo failed for window {wid}")
-        return Geometry(result.stdout)
+        try:
+            window = self.x.create_resource_object("window", int(wid))
+            g = window.get_geometry()
+            return Geometry(g.x, g.y, g.width, g.height, window.get_attributes().map_state == X.IsViewable)
+        except XError:
+            raise Failure(f"window {wid} is gone") from None
 
     def screenshot(self, path):
         """The whole X screen into path (ImageMagick's import; the suffix gives the format)."""
         self.run("import", "-window", "root", "-depth", "8", path, timeout=30)
 
+    def picture(self):
+        """The whole X screen as an RGB picture of python3-pil."""
+        from PIL import Image
+
+        self.screenshot(self.prefix / "screen.png")
+        with Image.open(self.prefix / "screen.png") as shot:
+            return shot.convert("RGB")
+
     # --- hands -----------------------------------------------------------------------------------------------------
     def move_pointer(self, x, y):
-        self.run("xdotool", "mousemove", x, y)
-        out = self.run("xdotool", "getmouselocation").stdout
-        check(f"x:{x} y:{y} " in out, f"the pointer did not move to {x, y}: {out.strip()}")
+        xtest.fake_input(self.x, X.MotionNotify, x=int(x), y=int(y))
+        at = self.x.screen().root.query_pointer()
+        check((at.root_x, at.root_y) == (x, y), f"the pointer did not move to {x, y}: {at.root_x, at.root_y}")
 
     def click(self, button=1):
-        self.run("xdotool", "click", button)
+        """Presses and releases a pointer button; returns CLOCK_REALTIME ns taken just before the press."""
+        stamp = time.time_ns()
+        xtest.fake_input(self.x, X.ButtonPress, button)
+        xtest.fake_input(self.x, X.ButtonRelease, button)
+        self.x.sync()
+        return stamp
 
     def keys(self, *names, delay=150):
         """Presses keys with SendInput, so that they reach the foreground window whatever X's focus."""
@@ -682,8 +727,8 @@ class Lab:
             time.sleep(0.5)
         return out
 
-    def toolbar(self, pid=None):
-        out = self.probe("toolbar", *([pid] if pid else []))
+    def toolbar(self):
+        out = self.probe("toolbar")
         buttons = [Button(fields) for fields in records(out, "BUTTON")]
         check(buttons, f"probe found no toolbar buttons: {out!r}")
         return buttons

@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace lab {
 
@@ -73,6 +74,50 @@ inline std::wstring Hex(const void* value) {
 
 inline std::wstring Rect(const RECT& r) {
     return Num(r.left) + L"\t" + Num(r.top) + L"\t" + Num(r.right) + L"\t" + Num(r.bottom);
+}
+
+inline std::wstring ClassOf(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+inline std::wstring TitleOf(HWND window) {
+    wchar_t title[512] = {};
+    GetWindowTextW(window, title, 512);
+    return title;
+}
+
+inline DWORD ProcessOf(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+// The top-level windows for which match(window) holds, front to back.
+template <typename Match>
+std::vector<HWND> TopWindows(Match match) {
+    std::vector<HWND> all;
+    EnumWindows(
+        [](HWND window, LPARAM param) {
+            reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&all));
+    std::vector<HWND> found;
+    for (HWND window : all) {
+        if (match(window)) {
+            found.push_back(window);
+        }
+    }
+    return found;
+}
+
+// The visible popup menus of process pid.
+inline std::vector<HWND> OpenMenus(DWORD pid) {
+    return TopWindows([pid](HWND window) {
+        return (pid == 0 || ProcessOf(window) == pid) && IsWindowVisible(window) && ClassOf(window) == L"#32768";
+    });
 }
 
 }  // namespace lab

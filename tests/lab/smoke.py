@@ -10,7 +10,7 @@ import sys
 import time
 from pathlib import Path
 
-from lab import SKIP, Display, Lab, check, log, missing_tools, run_main
+from lab import Display, Lab, Skipped, check, log, run_cases, run_main
 
 CASES = {}
 
@@ -99,8 +99,7 @@ def two_monitors():
     """Xorg's dummy driver with two heads: the primary at 0,0-1280,800, a second at -1024,0-0,768, and a window at
     Windows' (-900, 100) shows at X's (124, 100)."""
     if os.geteuid() != 0 or not shutil.which("Xorg") or not Path("/usr/lib/xorg/modules/drivers/dummy_drv.so").exists():
-        print("SKIP: two monitors take Xorg with its dummy driver (xserver-xorg-video-dummy), run as root")
-        return SKIP
+        raise Skipped("two monitors take Xorg with its dummy driver (xserver-xorg-video-dummy), run as root")
     with Lab("smoke-two-monitors", display=Display.two_monitors()) as lab:
         check_desktop(show(lab, "monitors"), [(0, 0, 1280, 800, 0, 0, 1280, 800, 1),
                                               (-1024, 0, 0, 768, -1024, 0, 0, 768, 0)],
@@ -145,14 +144,7 @@ def main():
     if len(sys.argv) != 2 or sys.argv[1] not in CASES:
         print(__doc__)
         return 2
-    lacking = missing_tools()
-    if lacking:
-        print(f"SKIP: missing {', '.join(lacking)}")
-        return SKIP
-    started = time.time()
-    result = CASES[sys.argv[1]]() or 0
-    print(f"{'PASS' if result == 0 else 'SKIP'} {sys.argv[1]} ({time.time() - started:.1f} s)")
-    return result
+    return run_cases(CASES, sys.argv[1:])
 
 
 if __name__ == "__main__":

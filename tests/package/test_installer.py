@@ -12,17 +12,16 @@ import argparse
 import os
 import time
 
-from nimbrelbar import Bar
-from winesession import (SHORTCUT_KEY, WineSession, check, expected_file_version, link_hotkey, pe_file_version,
-                         pe_version_string, run_main, same_path, wait_for)
+from packages import (DEFAULT_SETTINGS, SHORTCUT_KEY, check, exit_bar, expected_file_version, help_opens,
+                      link_hotkey, package_bar, pe_file_version, pe_version_string, run_main, same_path, shell_folder,
+                      start_docked, user_shell_folder, wait_for, windows_path)
 
 SHIPPED = ['Nimbrel.exe', 'nimbrel.pdf', 'README.txt', 'LICENSE.txt', 'CREDITS.txt']
 UNINSTALL_KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Nimbrel'
-DEFAULT_SETTINGS = b'TOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\nSTYLE=1\r\n'
 
 
-def registry_values(session, key):
-    result = session.wine('reg', 'query', key, check_rc=False)
+def registry_values(bar, key):
+    result = bar.wine('reg', 'query', key, check_rc=False)
     if result.returncode != 0:
         return None
     values = {}
@@ -33,25 +32,11 @@ def registry_values(session, key):
     return values
 
 
-def run_installed_program(session, install_dir):
-    bar = Bar(session)
-    program, docked, content = bar.start_docked_at_top(install_dir)
+def run_installed_program(bar):
+    content = start_docked(bar)
     check(content == DEFAULT_SETTINGS, 'unexpected default settings file: %r' % content)
-
-    help_button = bar.help_button()
-    print('Help button at', help_button)
-    bar.click(help_button)
-    documents = wait_for(session.opened, 20)
-    check(documents, 'the Help button opened no PDF document (the recording handler never ran)')
-    argument, path, pdf = documents[-1]
-    print('pdf handler got:', documents[-1])
-    expected = session.windows_path(install_dir) + '/nimbrel.pdf'
-    check(same_path(argument, expected), 'Help opened %r, expected the installed %r' % (argument, expected))
-    check(pdf, 'the document handed to the PDF handler is not the installed PDF: %r' % (documents[-1],))
-    check(bar.wait_parked(5), 'the bar did not park after the Help command')
-
-    bar.exit_by_button(program)
-    print('Exit ended the program')
+    help_opens(bar, bar.folder)
+    exit_bar(bar)
 
 
 def main():
@@ -66,16 +51,16 @@ def main():
         found = pe_file_version(f.read())
     check(found == version, 'the installer carries file version %r, expected %r' % (found, version))
 
-    with WineSession('setup') as session:
-        setup_copy = session.drive_c / 'users' / 'Public' / os.path.basename(args.setup)
+    with package_bar('setup', None) as bar:
+        setup_copy = bar.drive_c / 'users' / 'Public' / os.path.basename(args.setup)
         with open(args.setup, 'rb') as src, open(setup_copy, 'wb') as dst:
             dst.write(src.read())
 
         started = time.monotonic()
-        session.wine(setup_copy, '/S', timeout=120)
+        bar.wine(setup_copy, '/S', timeout=120)
         print('silent install took %.1f s' % (time.monotonic() - started))
 
-        install_dir = os.path.join(session.shell_folder('LOCALAPPDATA'), 'Programs', 'Nimbrel')
+        install_dir = os.path.join(shell_folder(bar, 'LOCALAPPDATA'), 'Programs', 'Nimbrel')
         for name in SHIPPED + ['uninstall.exe']:
             check(os.path.isfile(os.path.join(install_dir, name)), 'the installer did not install %s' % name)
         extra = sorted(set(os.listdir(install_dir)) - set(SHIPPED) - {'uninstall.exe'})
@@ -93,8 +78,8 @@ def main():
                   '%s: Nimbrel.exe says %r, the installer %r' % (key, names[0], names[1]))
         check(not os.path.exists(os.path.join(install_dir, 'Nimbrel.Txt')), 'the installer wrote a settings file')
 
-        programs = session.user_shell_folder('Programs')
-        startup = session.user_shell_folder('Startup')
+        programs = user_shell_folder(bar, 'Programs')
+        startup = user_shell_folder(bar, 'Startup')
         start_menu_link = os.path.join(programs, 'Nimbrel.lnk')
         startup_link = os.path.join(startup, 'Nimbrel.lnk')
         check(os.path.isfile(start_menu_link), 'no Start-menu shortcut at %s' % start_menu_link)
@@ -106,13 +91,13 @@ def main():
         check(link_hotkey(start_menu_link) == SHORTCUT_KEY,
               'the Start-menu shortcut has the key %#06x, not Ctrl+Shift+Alt+B' % link_hotkey(start_menu_link))
 
-        values = registry_values(session, UNINSTALL_KEY)
+        values = registry_values(bar, UNINSTALL_KEY)
         check(values is not None, 'no uninstall entry under %s' % UNINSTALL_KEY)
         print('uninstall entry:', values)
         check(values.get('DisplayName') == 'Nimbrel', 'DisplayName is %r' % values.get('DisplayName'))
         check(values.get('DisplayVersion') == args_version(args.setup), 'DisplayVersion is %r' %
               values.get('DisplayVersion'))
-        uninstaller = session.windows_path(os.path.join(install_dir, 'uninstall.exe'))
+        uninstaller = windows_path(bar, os.path.join(install_dir, 'uninstall.exe'))
         check(same_path(values.get('UninstallString', '').strip('"'), uninstaller),
               'UninstallString is %r' % values.get('UninstallString'))
 
@@ -120,23 +105,24 @@ def main():
             print('install-only: the installed program is not started')
             open(os.path.join(install_dir, 'Nimbrel.Txt'), 'wb').write(DEFAULT_SETTINGS)
         else:
-            run_installed_program(session, install_dir)
+            bar.folder = windows_path(bar, install_dir)
+            run_installed_program(bar)
 
         # Second install over the first, asking for the Startup shortcut; the settings file must survive it.
-        session.wine(setup_copy, '/S', '/AUTOSTART', timeout=120)
+        bar.wine(setup_copy, '/S', '/AUTOSTART', timeout=120)
         check(os.path.isfile(startup_link), '/AUTOSTART did not create the Startup shortcut')
         check(link_hotkey(startup_link) == 0, 'the Startup shortcut has a key as well')
         check(os.path.isfile(os.path.join(install_dir, 'Nimbrel.Txt')), 'reinstalling removed Nimbrel.Txt')
 
-        session.wine(os.path.join(install_dir, 'uninstall.exe'), '/S', timeout=60)
+        bar.wine(os.path.join(install_dir, 'uninstall.exe'), '/S', timeout=60)
         # The uninstaller runs on from a copy of itself in %TEMP%; wait for it to finish its work.
         gone = wait_for(lambda: not os.path.exists(install_dir), 60, interval=0.5)
         left = os.listdir(install_dir) if os.path.exists(install_dir) else []
         check(gone, 'the uninstaller left the folder with %r' % left)
-        session.server('-w', timeout=60)
+        bar.server('-w', timeout=60)
         check(not os.path.exists(start_menu_link), 'the uninstaller left the Start-menu shortcut')
         check(not os.path.exists(startup_link), 'the uninstaller left the Startup shortcut')
-        check(registry_values(session, UNINSTALL_KEY) is None, 'the uninstaller left its registry entry')
+        check(registry_values(bar, UNINSTALL_KEY) is None, 'the uninstaller left its registry entry')
     print('PASS')
     return 0
 

@@ -16,8 +16,8 @@ import shutil
 import subprocess
 import tempfile
 
-from nimbrelbar import Bar
-from winesession import SHORTCUT_KEY, WineSession, check, link_hotkey, run_main, wait_for
+from packages import (SHORTCUT_KEY, bar_buttons, check, exit_bar, link_hotkey, package_bar, run_main, shell_folder,
+                      start_docked, user_shell_folder, wait_for, windows_path)
 
 UNINSTALL_KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Nimbrel'
 
@@ -35,20 +35,17 @@ def alive(pid):
         return False
 
 
-def running_bars(session):
+def running_bars(bar):
     """{Unix pid: the Windows program path} of every process that has a window titled "Nimbrel"."""
     bars = {}
-    for window in session.windows('Nimbrel'):
-        found = session.run('xdotool', 'getwindowpid', window, check_rc=False)
-        if found.returncode != 0:
-            continue
-        pid = int(found.stdout.strip())
-        if not alive(pid):
+    for window in bar.windows('Nimbrel'):
+        pid = bar.pid_of(int(window))
+        if pid is None or not alive(pid):
             continue
         with open('/proc/%d/cmdline' % pid, 'rb') as f:
             program = f.read().split(b'\0')[0].decode(errors='replace')
         # Started from here it carries the Unix path it was given, started by the installer a Windows one.
-        bars[pid] = session.windows_path(program) if program.startswith('/') else program
+        bars[pid] = windows_path(bar, program) if program.startswith('/') else program
     return bars
 
 
@@ -56,23 +53,23 @@ def in_folder(program, folder_windows):
     return program.lower().replace('/', '\\').startswith(folder_windows.lower().rstrip('\\') + '\\')
 
 
-def install_over_running_bar(session, setup, install_windows, what):
+def install_over_running_bar(bar, setup, install_windows, what):
     """Runs setup silently while a bar runs from the install folder; returns the pid of the bar that runs after."""
-    before = [pid for pid, program in running_bars(session).items() if in_folder(program, install_windows)]
-    check(before, '%s: no bar runs from %s before the install: %r' % (what, install_windows, running_bars(session)))
+    before = [pid for pid, program in running_bars(bar).items() if in_folder(program, install_windows)]
+    check(before, '%s: no bar runs from %s before the install: %r' % (what, install_windows, running_bars(bar)))
     # Not through a pipe: the bar that the installer starts would hold it open.
-    result = subprocess.run(['wine', setup, '/S'], env=session.env, stdout=subprocess.DEVNULL,
+    result = subprocess.run(['wine', setup, '/S'], env=bar.env, stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL, timeout=120)
     check(result.returncode == 0, '%s: the installer failed (%d)' % (what, result.returncode))
     check(wait_for(lambda: not any(alive(pid) for pid in before), 10), '%s: the running bar did not end' % what)
 
     def restarted():
-        now = [pid for pid, program in running_bars(session).items() if in_folder(program, install_windows)]
+        now = [pid for pid, program in running_bars(bar).items() if in_folder(program, install_windows)]
         return now if now and not set(now) & set(before) else None
 
     now = wait_for(restarted, 20)
     check(now and len(now) == 1, '%s: the installer did not start the new bar again: %r' % (what,
-                                                                                          running_bars(session)))
+                                                                                          running_bars(bar)))
     print('%s: bar %r ended, bar %d runs' % (what, before, now[0]))
     return now[0]
 
@@ -82,16 +79,6 @@ def newer_installer(makensis, nsi, stage, version, folder):
     subprocess.run([makensis, '-V2', '-WX', '-INPUTCHARSET', 'UTF8', '-DVERSION=' + version, '-DSTAGE_DIR=' + stage,
                     '-DOUTFILE=' + out, nsi], check=True, stdout=subprocess.DEVNULL)
     return out
-
-
-def exit_bar(session, bar):
-    """Ends the bar on the screen with its own Exit button."""
-    bar.find_window()
-    if not bar.wait_docked('TOP', 0.5):
-        check(bar.recall('TOP'), 'the parked bar did not come back')
-    pids = list(running_bars(session))
-    bar.click(bar.exit_button())
-    check(wait_for(lambda: not any(alive(pid) for pid in pids), 10), 'Exit did not end the bar')
 
 
 def main():
@@ -105,51 +92,53 @@ def main():
     work = tempfile.mkdtemp(prefix='nimbrel-upgrade-')
     try:
         newer = newer_installer(args.makensis, args.nsi, args.stage, '1.0.1', work)
-        with WineSession('upgrade') as session:
-            setup = session.drive_c / 'users' / 'Public' / os.path.basename(args.setup)
+        with package_bar('upgrade', None) as bar:
+            setup = bar.drive_c / 'users' / 'Public' / os.path.basename(args.setup)
             shutil.copy(args.setup, setup)
-            newer_copy = session.drive_c / 'users' / 'Public' / os.path.basename(newer)
+            newer_copy = bar.drive_c / 'users' / 'Public' / os.path.basename(newer)
             shutil.copy(newer, newer_copy)
-            session.wine(setup, '/S', timeout=120)
-            install_dir = os.path.join(session.shell_folder('LOCALAPPDATA'), 'Programs', 'Nimbrel')
-            install_windows = session.windows_path(install_dir)
+            bar.wine(setup, '/S', timeout=120)
+            install_dir = os.path.join(shell_folder(bar, 'LOCALAPPDATA'), 'Programs', 'Nimbrel')
+            bar.folder = install_windows = windows_path(bar, install_dir)
             installed_exe = os.path.join(install_dir, 'Nimbrel.exe')
-            bar = Bar(session)
-            bar.start_docked_at_top(install_dir)
+            start_docked(bar)
 
             # The user gave the shortcut a key of their own in its Properties, and later none: upgrades keep it.
-            link = os.path.join(session.user_shell_folder('Programs'), 'Nimbrel.lnk')
+            link = os.path.join(user_shell_folder(bar, 'Programs'), 'Nimbrel.lnk')
             check(link_hotkey(link) == SHORTCUT_KEY, 'the first install gave the shortcut %#06x' % link_hotkey(link))
             link_hotkey(link, 0x0354)  # Ctrl+Alt+T
-            install_over_running_bar(session, setup, install_windows, 'same version')
+            install_over_running_bar(bar, setup, install_windows, 'same version')
             check(link_hotkey(link) == 0x0354, 'the reinstall replaced the user\'s key with %#06x' % link_hotkey(link))
             link_hotkey(link, 0)
-            install_over_running_bar(session, newer_copy, install_windows, 'newer version')
+            install_over_running_bar(bar, newer_copy, install_windows, 'newer version')
             check(link_hotkey(link) == 0, 'the upgrade gave back a key the user had removed: %#06x' % link_hotkey(link))
-            version = session.wine('reg', 'query', UNINSTALL_KEY, '/v', 'DisplayVersion').stdout
+            version = bar.wine('reg', 'query', UNINSTALL_KEY, '/v', 'DisplayVersion').stdout
             check('1.0.1' in version, 'the newer installer did not register 1.0.1: %r' % version)
             check(digest(installed_exe) == digest(os.path.join(args.stage, 'Nimbrel.exe')),
                   'the installed Nimbrel.exe is not the one that was packed')
 
             # A running 1.0.0 knows no "Nimbrel.Exit": the installer's WM_CLOSE ends it.
-            exit_bar(session, bar)
+            bar.attach()
+            pids = list(running_bars(bar))
+            exit_bar(bar)
+            check(wait_for(lambda: not any(alive(pid) for pid in pids), 10), 'Exit did not end the bar')
             shutil.copy(args.oldbar, installed_exe)
-            old = session.start(installed_exe)
-            check(wait_for(lambda: running_bars(session), 20), 'the 1.0.0 stand-in showed no window')
-            install_over_running_bar(session, setup, install_windows, '1.0.0 running')
+            old = bar.start(installed_exe)
+            check(wait_for(lambda: running_bars(bar), 20), 'the 1.0.0 stand-in showed no window')
+            install_over_running_bar(bar, setup, install_windows, '1.0.0 running')
             check(old.poll() is not None, 'the 1.0.0 stand-in still runs')
-            bar.find_window()
-            bar.bar_buttons()  # the real bar, with its toolbar, runs now
+            bar.attach()
+            bar_buttons(bar)  # the real bar, with its toolbar, runs now
 
-            other_dir = session.drive_c / 'other'
+            other_dir = bar.drive_c / 'other'
             os.makedirs(other_dir)
             shutil.copy(os.path.join(args.stage, 'Nimbrel.exe'), other_dir)
-            other = session.start(os.path.join(other_dir, 'Nimbrel.exe'))
+            other = bar.start(os.path.join(other_dir, 'Nimbrel.exe'))
             check(wait_for(lambda: os.path.exists(os.path.join(other_dir, 'Nimbrel.Txt')), 20),
                   'the copy in another folder did not start')
-            installed = [pid for pid, program in running_bars(session).items()
+            installed = [pid for pid, program in running_bars(bar).items()
                          if in_folder(program, install_windows)]
-            session.wine(os.path.join(install_dir, 'uninstall.exe'), '/S', timeout=60)
+            bar.wine(os.path.join(install_dir, 'uninstall.exe'), '/S', timeout=60)
             gone = wait_for(lambda: not os.path.exists(install_dir), 60, interval=0.5)
             left = os.listdir(install_dir) if os.path.exists(install_dir) else []
             check(gone, 'uninstalling while the bar ran left %r' % left)

@@ -10,11 +10,10 @@ import argparse
 import os
 import zipfile
 
-from nimbrelbar import Bar
-from winesession import WineSession, check, expected_file_version, pe_file_version, run_main, same_path, wait_for
+from packages import (DEFAULT_SETTINGS, check, exit_bar, expected_file_version, help_opens, package_bar,
+                      pe_file_version, run_main, start_docked, windows_path)
 
 SHIPPED = {'Nimbrel.exe', 'nimbrel.pdf', 'README.txt', 'LICENSE.txt', 'CREDITS.txt'}
-DEFAULT_SETTINGS = b'TOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\nSTYLE=1\r\n'
 FOLDER = ['users', 'Public', 'Mes Programmes Été', 'Nimbrel']
 
 
@@ -46,45 +45,29 @@ def main():
     check(os.path.isfile(args.zip), 'no zip at %s' % args.zip)
     check_archive(args.zip)
 
-    with WineSession('zip') as session:
-        folder = session.drive_c.joinpath(*FOLDER)
+    with package_bar('zip', None) as bar:
+        folder = bar.drive_c.joinpath(*FOLDER)
         os.makedirs(folder)
         with zipfile.ZipFile(args.zip) as archive:
             archive.extractall(folder)
-        windows_folder = session.windows_path(folder)
-        print('unpacked into', windows_folder)
-        check('Été' in windows_folder, 'the Windows path lost its accented letters: %r' % windows_folder)
-
-        bar = Bar(session)
-        settings = os.path.join(folder, 'Nimbrel.Txt')
+        bar.folder = windows_path(bar, folder)
+        print('unpacked into', bar.folder)
+        check('Été' in bar.folder, 'the Windows path lost its accented letters: %r' % bar.folder)
 
         # First start: no settings file yet.
-        program, docked, content = bar.start_docked_at_top(folder)
+        content = start_docked(bar)
         check(content == DEFAULT_SETTINGS, 'unexpected default settings file: %r' % content)
-
-        bar.click(bar.help_button())
-        documents = wait_for(session.opened, 20)
-        check(documents, 'the Help button opened no PDF document')
-        argument, path, pdf = documents[-1]
-        print('pdf handler got:', documents[-1])
-        expected = windows_folder + '/nimbrel.pdf'
-        check(same_path(argument, expected), 'Help opened %r, expected %r' % (argument, expected))
-        check(pdf, 'not the shipped PDF: %r' % (documents[-1],))
-        bar.exit_by_button(program)
-        session.server('-w', timeout=60)
+        help_opens(bar, bar.folder)
+        exit_bar(bar)
+        bar.server('-w', timeout=60)
 
         # Second start: the settings file of that folder moves the bar to the left edge.
-        with open(settings, 'wb') as f:
-            f.write(b'TOOLBAR_POSITION=LEFT\r\nPOINTER_POSITION=LEFT\r\nSTYLE=3\r\n')
-        session.move_pointer(2, 1000)
-        program = session.start(os.path.join(folder, 'Nimbrel.exe'))
-        bar.find_window()
-        docked = bar.wait_docked('LEFT', 10)
-        check(docked, 'with TOOLBAR_POSITION=LEFT the bar did not dock at the left edge: %r' % (bar.geometry(),))
-        print('docked at', docked)
-        with open(settings, 'rb') as f:
-            check(f.read().startswith(b'TOOLBAR_POSITION=LEFT'), 'the program rewrote an existing settings file')
-        bar.exit_by_button(program, edge='LEFT')
+        bar.put('Nimbrel.Txt', b'TOOLBAR_POSITION=LEFT\r\nPOINTER_POSITION=LEFT\r\nSTYLE=3\r\n')
+        bar.edge = 'LEFT'
+        bar.launch()
+        bar.wait_docked(recalled=False, timeout=10)
+        check(bar.settings_bytes().startswith(b'TOOLBAR_POSITION=LEFT'), 'the bar rewrote an existing settings file')
+        exit_bar(bar)
     print('PASS')
     return 0
 

@@ -13,20 +13,8 @@ constexpr UINT kGetMenuHandle = 0x01E1;  // MN_GETHMENU
 
 HMODULE g_self = nullptr;
 
-BOOL CALLBACK CollectMenus(HWND window, LPARAM param) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(window) && std::wstring(name) == L"#32768") {
-        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-    }
-    return TRUE;
-}
-
 std::wstring Describe() {
-    std::vector<HWND> windows;
-    EnumWindows(CollectMenus, reinterpret_cast<LPARAM>(&windows));
+    const std::vector<HWND> windows = lab::OpenMenus(GetCurrentProcessId());
     std::wstring out;
     for (HWND window : windows) {
         DWORD_PTR result = 0;

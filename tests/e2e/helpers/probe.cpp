@@ -57,52 +57,20 @@ private:
     void* address_;
 };
 
-std::wstring ClassOf(HWND window) {
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, 256);
-    return name;
-}
-
-std::wstring TitleOf(HWND window) {
-    wchar_t title[512] = {};
-    GetWindowTextW(window, title, 512);
-    return title;
-}
-
-struct ToolbarSearch {
-    HWND toolbar = nullptr;
-};
-
-BOOL CALLBACK FindToolbarChild(HWND child, LPARAM param) {
-    auto* search = reinterpret_cast<ToolbarSearch*>(param);
-    if (ClassOf(child) == TOOLBARCLASSNAMEW) {
-        search->toolbar = child;
-        return FALSE;
-    }
-    return TRUE;
-}
-
+// The bar's main window (of process pid, any when 0) and its toolbar.
 struct MainSearch {
-    DWORD pid = 0;
     HWND main = nullptr;
     HWND toolbar = nullptr;
 };
 
-BOOL CALLBACK FindMainWindow(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<MainSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if ((search->pid != 0 && pid != search->pid) || TitleOf(window) != L"Nimbrel") {
-        return TRUE;
+MainSearch FindBar(DWORD pid) {
+    for (HWND window : lab::TopWindows(
+             [pid](HWND w) { return (pid == 0 || lab::ProcessOf(w) == pid) && lab::TitleOf(w) == L"Nimbrel"; })) {
+        if (HWND toolbar = FindWindowExW(window, nullptr, TOOLBARCLASSNAMEW, nullptr)) {
+            return {window, toolbar};
+        }
     }
-    ToolbarSearch tb;
-    EnumChildWindows(window, FindToolbarChild, reinterpret_cast<LPARAM>(&tb));
-    if (tb.toolbar == nullptr) {
-        return TRUE;
-    }
-    search->main = window;
-    search->toolbar = tb.toolbar;
-    return FALSE;
+    return {};
 }
 
 // The tool-tip text of one toolbar button, asked from the toolbar's own tool-tip control.
@@ -131,8 +99,7 @@ std::wstring TipText(HWND toolbar, HWND tips, const RemoteBuffer& remote, int co
 }
 
 int ProbeToolbar(const MainSearch& search) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(search.main, &owner);
+    const DWORD owner = lab::ProcessOf(search.main);
     RECT window = {};
     GetWindowRect(search.main, &window);
     Emit(L"WINDOW\t" + Hex(search.main) + L"\t" + Num(owner) + L"\t" + Rect(window) + L"\t" +
@@ -179,17 +146,6 @@ int ProbeToolbar(const MainSearch& search) {
     return 0;
 }
 
-struct MenuSearch {
-    std::vector<HWND> menus;
-};
-
-BOOL CALLBACK FindMenus(HWND window, LPARAM param) {
-    if (IsWindowVisible(window) && ClassOf(window) == L"#32768") {
-        reinterpret_cast<MenuSearch*>(param)->menus.push_back(window);
-    }
-    return TRUE;
-}
-
 std::wstring FolderOfThisProgram() {
     const std::wstring path = lab::ModulePath(nullptr);
     return path.substr(0, path.find_last_of(L"\\/"));
@@ -213,14 +169,12 @@ std::string ReadWholeFile(const std::wstring& path) {
 // Menu handles only mean something inside the process that made them, so the items are read by a
 // small library loaded into the menu's owner; it writes its findings to a file beside itself.
 int ProbeMenus() {
-    MenuSearch search;
-    EnumWindows(FindMenus, reinterpret_cast<LPARAM>(&search));
-    if (search.menus.empty()) {
+    const std::vector<HWND> menus = lab::OpenMenus(0);
+    if (menus.empty()) {
         Emit(L"NOMENU");
         return 0;
     }
-    DWORD owner = 0;
-    GetWindowThreadProcessId(search.menus.front(), &owner);
+    const DWORD owner = lab::ProcessOf(menus.front());
     const std::wstring library = FolderOfThisProgram() + L"\\menuprobe.dll";
     const std::wstring output = library + L".out";
     DeleteFileW(output.c_str());
@@ -296,41 +250,24 @@ int Run(const std::wstring& commandLine) {
 
 }  // namespace
 
-struct TipSearch {
-    DWORD pid = 0;
-    std::vector<HWND> tips;
-};
-
-BOOL CALLBACK FindTips(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<TipSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == search->pid && IsWindowVisible(window) && ClassOf(window) == TOOLTIPS_CLASSW) {
-        search->tips.push_back(window);
-    }
-    return TRUE;
-}
-
 int ProbeFocusAndTips(const MainSearch& search, bool tips) {
-    DWORD pid = 0;
-    const DWORD thread = GetWindowThreadProcessId(search.main, &pid);
     if (!tips) {
         GUITHREADINFO info = {};
         info.cbSize = sizeof(info);
-        GetGUIThreadInfo(thread, &info);
-        Emit(L"FOCUS\t" + ClassOf(info.hwndFocus) + L"\t" + Num(info.hwndFocus == search.toolbar ? 1 : 0) + L"\t" +
-             ClassOf(info.hwndActive) + L"\t" + Num(info.hwndActive == search.main ? 1 : 0));
+        GetGUIThreadInfo(GetWindowThreadProcessId(search.main, nullptr), &info);
+        Emit(L"FOCUS\t" + lab::ClassOf(info.hwndFocus) + L"\t" + Num(info.hwndFocus == search.toolbar ? 1 : 0) + L"\t" +
+             lab::ClassOf(info.hwndActive) + L"\t" + Num(info.hwndActive == search.main ? 1 : 0));
         return 0;
     }
-    TipSearch found;
-    found.pid = pid;
-    EnumWindows(FindTips, reinterpret_cast<LPARAM>(&found));
-    for (HWND tip : found.tips) {
+    const DWORD pid = lab::ProcessOf(search.main);
+    const std::vector<HWND> found = lab::TopWindows(
+        [pid](HWND w) { return lab::ProcessOf(w) == pid && IsWindowVisible(w) && lab::ClassOf(w) == TOOLTIPS_CLASSW; });
+    for (HWND tip : found) {
         RECT r = {};
         GetWindowRect(tip, &r);
-        Emit(L"TIP\t" + Rect(r) + L"\t" + TitleOf(tip));
+        Emit(L"TIP\t" + Rect(r) + L"\t" + lab::TitleOf(tip));
     }
-    Emit(L"TIPS\t" + Num(static_cast<long long>(found.tips.size())));
+    Emit(L"TIPS\t" + Num(static_cast<long long>(found.size())));
     return 0;
 }
 
@@ -350,9 +287,8 @@ int wmain(int argc, wchar_t** argv) {
             L"activate");
         return 2;
     }
-    MainSearch search;
-    search.pid = command == L"toolbar" && argc > 2 ? static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)) : 0;
-    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
+    const MainSearch search =
+        FindBar(command == L"toolbar" && argc > 2 ? static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)) : 0);
     if (search.main == nullptr) {
         Emit(L"ERROR\tno window titled Nimbrel with a toolbar");
         return 3;

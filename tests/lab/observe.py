@@ -1,35 +1,26 @@
-"""The test lab (tests/lab/lab.py) watched and driven through the X protocol, for measuring Windows programs.
-
-Shared by bench/winebench.py (performance figures) and the Wine soak and bad-environment cases under tests/soak.
-An ObservedLab keeps one wineserver up for the whole run, moves and clicks the pointer through XTEST (one request
-each, timed exactly), and has two X observers on its display:
+"""Watching the programs of a lab from outside: X structure events, X requests on the wire, /proc figures.
 
 - MapWatcher: a client that listens to the root window's substructure and timestamps (CLOCK_MONOTONIC, ns) every
-  top-level window that is mapped, unmapped or moved, with its name;
+  top-level window that is mapped, unmapped, moved or destroyed, with its name;
 - RequestRecorder: an X RECORD context that logs, with the X server's own millisecond clock, every QueryPointer,
   MapWindow, UnmapWindow and ConfigureWindow request of every client. Under Wine, GetCursorPos becomes an X
   QueryPointer when the pointer has not moved for 100 ms, so a pointer-watch tick is visible on the wire, and so is
   the window move it decides on.
 
-Needs python3-xlib (Debian) and runs with /usr/bin/python3.
+Needs Debian's python3-xlib.
 """
 
 import os
 import struct
-import sys
 import threading
 import time
 from pathlib import Path
 
 from Xlib import X, display as xdisplay
 from Xlib.error import XError
-from Xlib.ext import record, xtest
+from Xlib.ext import record
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "lab"))
-import lab  # noqa: E402
-from lab import Failure, check, log  # noqa: E402,F401
-
-SCREEN_W, SCREEN_H = 1024, 768
+from lab import Failure
 
 # X core request opcodes recorded.
 OP_MAP, OP_UNMAP, OP_CONFIGURE, OP_QUERY_POINTER = 8, 10, 12, 38
@@ -37,63 +28,6 @@ OP_MAP, OP_UNMAP, OP_CONFIGURE, OP_QUERY_POINTER = 8, 10, 12, 38
 
 def now_ns():
     return time.monotonic_ns()
-
-
-class ObservedLab(lab.Lab):
-    """A lab with one wineserver for the whole run, so that no measured start pays for starting it, watched from X."""
-
-    def __init__(self, name):
-        super().__init__(name, server=True)
-        self.xd = self.watcher = self.recorder = None
-
-    def open(self):
-        super().open()
-        try:
-            self.xd = xdisplay.Display(self.display_name)
-            self.watcher = MapWatcher(self.display_name)
-            self.recorder = RequestRecorder(self.display_name)
-        except BaseException:
-            self.close(keep=True)
-            raise
-        return self
-
-    def close(self, keep=False):
-        for observer in (self.recorder, self.watcher):
-            if observer is not None:
-                observer.stop()
-        if self.xd is not None:
-            self.xd.close()
-            self.xd = None
-        super().close(keep)
-
-    def move(self, x, y):
-        xtest.fake_input(self.xd, X.MotionNotify, x=int(x), y=int(y))
-        self.xd.sync()
-
-    def click(self):
-        """Presses and releases the left button; returns CLOCK_REALTIME ns taken just before the press."""
-        stamp = time.time_ns()
-        xtest.fake_input(self.xd, X.ButtonPress, 1)
-        xtest.fake_input(self.xd, X.ButtonRelease, 1)
-        self.xd.sync()
-        return stamp
-
-    def place(self, wid):
-        """(x, y, width, height, mapped) of a top-level window, or None when it no longer exists."""
-        try:
-            w = self.xd.create_resource_object("window", wid)
-            g = w.get_geometry()
-            return g.x, g.y, g.width, g.height, w.get_attributes().map_state == X.IsViewable
-        except XError:
-            return None
-
-    def wait_until(self, what, predicate, timeout, interval=0.02):
-        return super().wait_until(what, predicate, timeout, interval)
-
-    def kill(self, proc):
-        if proc.poll() is None:
-            proc.kill()
-            proc.wait(10)
 
 
 # --- process figures -----------------------------------------------------------------------------------------------
@@ -140,7 +74,7 @@ class MapWatcher:
         self.d.sync()
         self.events = []  # (monotonic ns, kind, wid, name, x, y)
         self.names = {}
-        self.cond = threading.Condition()
+        self.lock = threading.Lock()
         self.running = True
         self.thread = threading.Thread(target=self._loop, daemon=True)
         self.thread.start()
@@ -170,29 +104,15 @@ class MapWatcher:
                 self.names[wid] = self._name(event.window)
             x = getattr(event, "x", None)
             y = getattr(event, "y", None)
-            with self.cond:
+            with self.lock:
                 self.events.append((stamp, kind, wid, self.names.get(wid, ""), x, y))
-                self.cond.notify_all()
 
     def mark(self):
-        with self.cond:
+        with self.lock:
             return len(self.events)
 
-    def wait_map(self, name, since, timeout):
-        """The first map of a window called name after event index since: (monotonic ns, wid)."""
-        deadline = time.monotonic() + timeout
-        with self.cond:
-            while True:
-                for stamp, kind, wid, wname, _, _ in self.events[since:]:
-                    if kind == "map" and (name is None or wname == name):
-                        return stamp, wid
-                left = deadline - time.monotonic()
-                if left <= 0:
-                    raise Failure(f"no window {name!r} was mapped within {timeout} s")
-                self.cond.wait(left)
-
     def since(self, index):
-        with self.cond:
+        with self.lock:
             return list(self.events[index:])
 
     def stop(self):
