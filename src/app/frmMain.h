@@ -12,10 +12,11 @@
 #include "docking/Docking.h"
 #include "platform/Platform.h"
 #include "settings/BarSettings.h"
+#include "settings/SettingsMenu.h"
 
 namespace nimbrel {
 
-class frmMain final : public ICommandBarHost, public IWindowEvents {
+class frmMain final : public ICommandBarHost, public IWindowEvents, private ISettingsTarget {
 public:
     enum class LoadResult {
         Shown,   // the bar is up and the timers run
@@ -57,6 +58,8 @@ public:
     // Keys act only on a docked bar.
     bool cmdBar_KeysAccepted(std::int16_t index) override;
     void cmdBar_Escape(std::int16_t index) override;
+    // The bar's own menu, at anchor: its settings, Help and Exit. Only a docked bar has it.
+    void cmdBar_ContextMenu(std::int16_t index, const std::string& key, const PopupAnchor& anchor) override;
     // The display's twips per pixel changed: the bar and the window get their twips sizes again at the new
     // scale, and the window goes back to where it was, docked at its edge or parked.
     void Form_DpiChanged();
@@ -87,6 +90,8 @@ public:
 
     // True once GO_Exit or a failed start-up has ended the program; nothing runs after that.
     bool Ended() const { return ended_; }
+    // The edge the bar docks at: what ToolbarPosition names, the top for anything else.
+    Edge DockEdge() const;
 
 private:
     // Marks the window as being moved by GO_BarOn, GO_BarOff or PlaceAgain until their state has settled.
@@ -102,12 +107,17 @@ private:
         bool outer_;
     };
 
+    // What the settings menu changes.
+    ChosenSettings SettingsNow() const override;
+    void DockAt(Edge edge) override;
+    void CallBackFrom(std::optional<Edge> edge) override;
+    void SetLook(std::int16_t style) override;
+    void RunButton(const std::string& key) override;
+
     // True when the event must wait: it is then posted to run again once the bar is up and not moving.
     bool Deferred(void (frmMain::*event)());
     Point ParkedPlaceNow() const;
     bool DropDownOpen() const;
-    // The edge the bar docks at: what ToolbarPosition names, the top for anything else.
-    Edge DockEdge() const;
     // The work area, less the strip that an auto-hide taskbar at the dock edge slides into: the bar docks against
     // its edge and its band starts there. ReadDockInset reads that taskbar again.
     TwipsRect DockArea() const;
@@ -117,12 +127,14 @@ private:
 
     Platform& platform_;
     bool ended_ = false;
-    bool up_ = false;                      // LoadMainWindow has shown the bar
-    bool moving_ = false;                  // inside a MoveScope
-    bool parkedOnce_ = false;              // a BOTTOM bar keeps its start-up overhang until its first park
-    float dockInset_ = 0;                  // twips of an auto-hide taskbar at the dock edge
-    bool keyboardHold_ = false;            // called by the keyboard: the pointer watch leaves it docked
-    std::uintptr_t foregroundBefore_ = 0;  // the window that had the foreground before the keyboard's call
+    bool up_ = false;                           // LoadMainWindow has shown the bar
+    bool moving_ = false;                       // inside a MoveScope
+    bool parkedOnce_ = false;                   // a BOTTOM bar keeps its start-up overhang until its first park
+    float dockInset_ = 0;                       // twips of an auto-hide taskbar at the dock edge
+    bool keyboardHold_ = false;                 // called by the keyboard: the pointer watch leaves it docked
+    bool menuOpen_ = false;                     // the bar's own menu is open: the pointer watch leaves it docked
+    std::optional<SettingsMenu> settingsMenu_;  // made at its first use
+    std::uintptr_t foregroundBefore_ = 0;       // the window that had the foreground before the keyboard's call
 };
 
 }  // namespace nimbrel

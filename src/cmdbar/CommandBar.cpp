@@ -168,24 +168,26 @@ void CommandBar::ShowDropDown(ButtonBar& bar, const PopupAnchor& anchor) {
         if (!button->Visible() || button->Style() == kButtonStyleSeparator)
             continue;
         shown.push_back(button);
-        items.push_back({button->Icon(), button->Caption(), true});
+        MenuItemView item;
+        item.icon = button->Icon();
+        item.caption = button->Caption();
+        items.push_back(item);
     }
-    if (items.empty())
-        items.push_back({-1, kNoProgramFound, false});
+    if (items.empty()) {
+        MenuItemView none;
+        none.caption = kNoProgramFound;
+        none.enabled = false;
+        items.push_back(none);
+    }
 
-    std::optional<std::size_t> choice;
-    {
-        struct Showing {
-            bool& flag;
-            explicit Showing(bool& f) : flag(f) { flag = true; }
-            Showing(const Showing&) = delete;
-            Showing& operator=(const Showing&) = delete;
-            ~Showing() { flag = false; }
-        } showing(dropDownShowing_);
-        choice = view_->TrackPopup(items, anchor);
-    }
+    const std::optional<std::size_t> choice = ShowMenu(items, anchor);
     if (choice && *choice < shown.size())
         host_.cmdBar_ButtonClick(index_, *shown[*choice]);
+}
+
+std::optional<std::size_t> CommandBar::ShowMenu(const std::vector<MenuItemView>& items, const PopupAnchor& anchor) {
+    const FlagScope showing(dropDownShowing_);
+    return view_->TrackPopup(items, anchor);
 }
 
 void CommandBar::OnButtonPressed(const std::string& key) {

@@ -16,6 +16,18 @@ namespace nimbrel {
 class CommandBar;
 class ButtonBar;
 
+// Sets a flag for as long as it lives.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+    ~FlagScope() { flag_ = false; }
+
+private:
+    bool& flag_;
+};
+
 constexpr int kButtonStyleNormal = 0;
 constexpr int kButtonStyleSeparator = 1;
 
@@ -131,6 +143,8 @@ public:
     virtual bool cmdBar_KeysAccepted(std::int16_t index) = 0;
     // Esc on the bar of element index.
     virtual void cmdBar_Escape(std::int16_t index) = 0;
+    // A right-click, the context-menu key or Shift+F10 on the bar of element index; key is the button's there.
+    virtual void cmdBar_ContextMenu(std::int16_t index, const std::string& key, const PopupAnchor& anchor) = 0;
 };
 
 class CommandBar final : private ICommandBarViewEvents {
@@ -164,7 +178,9 @@ public:
 
     // Shows bar as a popup menu of its visible buttons and raises the click of the chosen one from this instance.
     void ShowDropDown(ButtonBar& bar, const PopupAnchor& anchor);
-    // True while ShowDropDown waits for the choice.
+    // Shows a menu of the host's own beside anchor and waits for the choice: its number, or nothing.
+    std::optional<std::size_t> ShowMenu(const std::vector<MenuItemView>& items, const PopupAnchor& anchor);
+    // True while ShowDropDown or ShowMenu waits for the choice.
     bool DropDownShowing() const { return dropDownShowing_; }
 
     // Called by a button whose look changed.
@@ -179,6 +195,9 @@ private:
     void OnDropDownPressed(const std::string& key, const PopupAnchor& anchor) override;
     bool KeysAccepted() const override { return host_.cmdBar_KeysAccepted(index_); }
     void OnEscapePressed() override { host_.cmdBar_Escape(index_); }
+    void OnContextMenu(const std::string& key, const PopupAnchor& anchor) override {
+        host_.cmdBar_ContextMenu(index_, key, anchor);
+    }
     void RefreshMainBar();
 
     std::int16_t index_;

@@ -147,8 +147,8 @@ void frmMain::Timer1_Timer() {
     }
 
     WatchDecision decision = Decide(in);
-    // A bar that the keyboard called stays while the keyboard works it.
-    if (decision == WatchDecision::Hide && keyboardHold_)
+    // A bar that the keyboard called stays while the keyboard works it, and every bar while its own menu is open.
+    if (decision == WatchDecision::Hide && (keyboardHold_ || menuOpen_))
         decision = WatchDecision::None;
     // A docked bar that stays ends the tick here.
     if (in.barShown && decision == WatchDecision::None)

@@ -189,6 +189,17 @@ public:
     virtual bool StartProcess(const std::string& executablePath) = 0;
 };
 
+// The shortcut in the user's Startup folder that starts this program with Windows, "Nimbrel.lnk" as the installer
+// makes it.
+class IStartupShortcut {
+public:
+    virtual ~IStartupShortcut() = default;
+    // True while the shortcut is there and starts this very executable.
+    virtual bool Present() = 0;
+    // Makes the shortcut, or removes it.
+    virtual WriteResult Set(bool present) = 0;
+};
+
 class IProcess {
 public:
     virtual ~IProcess() = default;
@@ -220,10 +231,16 @@ struct ToolButtonView {
 };
 
 // One entry of a drop-down menu.
+// One entry of a popup menu. The view numbers the entries of a menu depth first, each submenu's entry before its own
+// entries, separators included: that number is what TrackPopup gives back for a choice.
 struct MenuItemView {
     int icon = -1;
-    std::string caption;
+    std::string caption;  // '&' marks the access key
     bool enabled = true;
+    bool separator = false;
+    bool checked = false;
+    bool radio = false;  // checked as one of a group, with a bullet
+    std::vector<MenuItemView> submenu;
 };
 
 // Where a drop-down menu belongs: the pressed button's rectangle in screen pixels and the bar's edge.
@@ -245,6 +262,9 @@ public:
     virtual bool KeysAccepted() const = 0;
     // Esc on the bar itself, with no menu open.
     virtual void OnEscapePressed() = 0;
+    // A right-click on the bar, or the context-menu key or Shift+F10 on it: the menu belongs beside anchor. key is the
+    // button's under the pointer or lit, empty elsewhere on the bar.
+    virtual void OnContextMenu(const std::string& key, const PopupAnchor& anchor) = 0;
 };
 
 class ICommandBarView {
@@ -308,6 +328,7 @@ struct Platform {
     IShell& shell;
     IProcess& process;
     IBarViewFactory& barViews;
+    IStartupShortcut& startup;
 };
 
 }  // namespace nimbrel

@@ -349,6 +349,14 @@ void FakeFileSystem::MakeReadOnlyFolder(const std::string& folder) {
     readOnlyFolders_.push_back(Normal(folder) + "\\");
 }
 
+WriteResult FakeStartupShortcut::Set(bool on) {
+    log_.Add(std::string("startup.") + (on ? "Make" : "Remove"));
+    if (fail)
+        return {false, *fail};
+    present = on;
+    return {true, {}};
+}
+
 SpecialFolder FakeShell::GetSpecialFolder(int csidl) {
     log_.Add("shell.GetSpecialFolder(" + std::to_string(csidl) + ")");
     if (csidl == kCsidlProgramFilesX86 && programFilesX86)
@@ -441,7 +449,7 @@ std::shared_ptr<IImageList> FakeBarViewFactory::LoadImageList() {
 }
 
 FakeSystem::FakeSystem()
-    : platform{window, screen, clock, pointer, pump, messageBox, files, shell, process, barViews} {}
+    : platform{window, screen, clock, pointer, pump, messageBox, files, shell, process, barViews, startup} {}
 
 std::unique_ptr<frmMain> FakeSystem::MakeForm() {
     // The form is made at the system's present scale.

@@ -220,6 +220,20 @@ private:
     std::vector<std::string> readOnlyFolders_;
 };
 
+// The Startup folder's shortcut, in memory.
+class FakeStartupShortcut final : public IStartupShortcut {
+public:
+    explicit FakeStartupShortcut(CallLog& log) : log_(log) {}
+    bool Present() override { return present; }
+    WriteResult Set(bool on) override;
+
+    bool present = false;
+    std::optional<std::string> fail;  // the reason every change fails with, when set
+
+private:
+    CallLog& log_;
+};
+
 class FakeShell final : public IShell {
 public:
     explicit FakeShell(CallLog& log) : log_(log) {}
@@ -329,6 +343,7 @@ struct FakeSystem {
     FakeShell shell{log};
     FakeProcess process{log};
     FakeBarViewFactory barViews{log};
+    FakeStartupShortcut startup{log};
     Platform platform;
 };
 
