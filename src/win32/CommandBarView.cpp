@@ -400,6 +400,33 @@ bool CommandBarView::OnParentEraseBackground(HDC dc, const RECT& client) {
     return toolbar_ && look_.PaintBand(dc, client, Column());
 }
 
+bool CommandBarView::OnParentContextMenu(HWND source, POINT at) {
+    if (!toolbar_ || (source != toolbar_.get() && source != window_.Handle()))
+        return false;
+    // From the keyboard the menu goes beside the lit button, or the bar's first corner; from the pointer, at it.
+    const bool byKeyboard = at.x == -1 && at.y == -1;
+    int position = -1;
+    RECT place{at.x, at.y, at.x, at.y};
+    if (byKeyboard) {
+        position = static_cast<int>(::SendMessageW(toolbar_.get(), TB_GETHOTITEM, 0, 0));
+        place = {};
+        if (position >= 0)
+            ::SendMessageW(toolbar_.get(), TB_GETITEMRECT, static_cast<WPARAM>(position),
+                           reinterpret_cast<LPARAM>(&place));
+    } else {
+        POINT inToolbar = at;
+        ::ScreenToClient(toolbar_.get(), &inToolbar);
+        position =
+            static_cast<int>(::SendMessageW(toolbar_.get(), TB_HITTEST, 0, reinterpret_cast<LPARAM>(&inToolbar)));
+    }
+    const bool onButton = position >= 0 && Pressable(static_cast<std::size_t>(position));
+    const PopupAnchor anchor = byKeyboard ? AnchorOf(place) : PopupAnchor{at.x, at.y, at.x, at.y, dockSide_};
+    const Dispatching dispatching(*this);
+    const DropDownScope menu(menuLoop_, toolbar_.get(), std::nullopt);
+    events_.OnContextMenu(onButton ? buttons_[static_cast<std::size_t>(position)].key : std::string(), anchor);
+    return true;
+}
+
 bool CommandBarView::Pressable(std::size_t position) const {
     return position < buttons_.size() && !buttons_[position].separator && buttons_[position].visible;
 }

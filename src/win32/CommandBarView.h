@@ -54,6 +54,7 @@ private:
     void OnParentDpiChanged() override;
     void OnParentWindowDpiChanged() override;
     void OnParentColoursChanged() override;
+    bool OnParentContextMenu(HWND source, POINT at) override;
 
     std::size_t ButtonCount() const override { return buttons_.size(); }
     bool Pressable(std::size_t position) const override;

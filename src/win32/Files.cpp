@@ -12,21 +12,6 @@
 namespace nimbrel::win32 {
 namespace {
 
-// The system's text for an error code, in UTF-8.
-std::string SystemReason(DWORD error) {
-    wchar_t* buffer = nullptr;
-    const DWORD length =
-        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    const UniqueHandle<wchar_t*, ::LocalFree> owner(buffer);
-    std::wstring text = length > 0 && buffer != nullptr ? std::wstring(buffer, length) : std::wstring();
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
-        text.pop_back();
-    if (text.empty())
-        return "Error " + std::to_string(error) + ".";
-    return WideToUtf8(text);
-}
-
 ReadResult Failed(DWORD error) {
     return {ReadStatus::Failed, {}, SystemReason(error)};
 }

@@ -109,6 +109,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_THEMECHANGED:
             OnColoursChanged();
             break;
+        case WM_CONTEXTMENU:
+            OnContextMenu(reinterpret_cast<HWND>(wParam), POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            return 0;
         case WM_CLOSE:
             OnClose();
             return 0;
@@ -224,6 +227,13 @@ void MainWindow::OnSettingChanged(UINT setting) {
 void MainWindow::OnColoursChanged() {
     for (IChildListener* child : ChildrenSnapshot())
         child->OnParentColoursChanged();
+}
+
+void MainWindow::OnContextMenu(HWND source, POINT at) {
+    for (IChildListener* child : ChildrenSnapshot()) {
+        if (child->OnParentContextMenu(source, at))
+            return;
+    }
 }
 
 bool MainWindow::OnEraseBackground(HDC dc) {

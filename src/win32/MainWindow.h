@@ -32,6 +32,9 @@ public:
     virtual void OnParentWindowDpiChanged() = 0;
     // System colours, the visual style or high contrast may have changed.
     virtual void OnParentColoursChanged() = 0;
+    // WM_CONTEXTMENU from the parent or one of its children: at a point of the screen, or (-1, -1) from the keyboard.
+    // Returns whether it was this child's.
+    virtual bool OnParentContextMenu(HWND source, POINT at) = 0;
 };
 
 // Receives WM_TIMER of the main window.
@@ -114,6 +117,7 @@ private:
     void OnDisplayChanged();
     void OnSettingChanged(UINT setting);
     void OnColoursChanged();
+    void OnContextMenu(HWND source, POINT at);
     void OnPosted();
     void OnHandlerFailed();
     void OnTimer(UINT_PTR id);

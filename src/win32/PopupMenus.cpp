@@ -56,6 +56,43 @@ HWND PopupMenus::Owner() {
     return Handle() != nullptr ? Handle() : window_.Handle();
 }
 
+// Fills menu with items and their submenus; each entry's command is its number plus one, numbered depth first.
+void PopupMenus::Fill(HMENU menu, const std::vector<MenuItemView>& items, std::size_t& number) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const MenuItemView& item = items[i];
+        std::wstring caption = Utf8ToWide(item.caption);
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STATE;
+        info.wID = static_cast<UINT>(++number);
+        info.fType = item.separator ? MFT_SEPARATOR : MFT_STRING;
+        if (item.radio)
+            info.fType |= MFT_RADIOCHECK;
+        info.fState = (item.enabled ? MFS_ENABLED : MFS_GRAYED) | (item.checked ? MFS_CHECKED : MFS_UNCHECKED);
+        if (!item.separator) {
+            info.fMask |= MIIM_STRING;
+            info.dwTypeData = caption.data();
+        }
+        HBITMAP picture = trackedSize_ > 0 ? trackedPictures_->MenuBitmap(item.icon, trackedSize_) : nullptr;
+        if (picture != nullptr) {
+            info.fMask |= MIIM_BITMAP | MIIM_DATA;
+            info.hbmpItem = MenuPicturesDrawnByProgram() ? HBMMENU_CALLBACK : picture;
+            info.dwItemData = static_cast<ULONG_PTR>(item.icon);
+        }
+        if (!item.submenu.empty()) {
+            HMENU submenu = ::CreatePopupMenu();
+            if (submenu != nullptr) {
+                // The parent menu owns it from here on and destroys it with itself.
+                tracked_.push_back(submenu);
+                info.fMask |= MIIM_SUBMENU;
+                info.hSubMenu = submenu;
+                Fill(submenu, item.submenu, number);
+            }
+        }
+        ::InsertMenuItemW(menu, static_cast<UINT>(i), TRUE, &info);
+    }
+}
+
 std::optional<std::size_t> PopupMenus::Track(const std::vector<MenuItemView>& items,
                                              const PopupAnchor& anchor,
                                              Pictures* pictures) {
@@ -65,25 +102,11 @@ std::optional<std::size_t> PopupMenus::Track(const std::vector<MenuItemView>& it
     UniqueMenu menu(::CreatePopupMenu());
     if (!menu)
         return std::nullopt;
-    const int size = pictures != nullptr ? pictures->ListSize(SmallIconSize(window_.DisplayDpi().y)) : 0;
-    const bool drawnByProgram = MenuPicturesDrawnByProgram();
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        std::wstring caption = Utf8ToWide(items[i].caption);
-        MENUITEMINFOW info{};
-        info.cbSize = sizeof(info);
-        info.fMask = MIIM_ID | MIIM_STRING | MIIM_STATE | MIIM_FTYPE;
-        info.fType = MFT_STRING;
-        info.fState = items[i].enabled ? MFS_ENABLED : MFS_GRAYED;
-        info.wID = static_cast<UINT>(i + 1);
-        info.dwTypeData = caption.data();
-        HBITMAP picture = size > 0 ? pictures->MenuBitmap(items[i].icon, size) : nullptr;
-        if (picture != nullptr) {
-            info.fMask |= MIIM_BITMAP | MIIM_DATA;
-            info.hbmpItem = drawnByProgram ? HBMMENU_CALLBACK : picture;
-            info.dwItemData = static_cast<ULONG_PTR>(items[i].icon);
-        }
-        ::InsertMenuItemW(menu.get(), static_cast<UINT>(i), TRUE, &info);
-    }
+    trackedPictures_ = pictures;
+    trackedSize_ = pictures != nullptr ? pictures->ListSize(SmallIconSize(window_.DisplayDpi().y)) : 0;
+    tracked_ = {menu.get()};
+    std::size_t count = 0;
+    Fill(menu.get(), items, count);
 
     const MenuPlacement place = PlaceMenu(anchor);
     TPMPARAMS params{};
@@ -91,25 +114,23 @@ std::optional<std::size_t> PopupMenus::Track(const std::vector<MenuItemView>& it
     params.rcExclude = {anchor.left, anchor.top, anchor.right, anchor.bottom};
 
     ::SetForegroundWindow(window_.Handle());
-    tracked_ = menu.get();
-    trackedPictures_ = pictures;
-    trackedSize_ = size;
     BOOL chosen = FALSE;
     {
         const MenuLoop::Scope open(loop_);
         chosen = ::TrackPopupMenuEx(menu.get(), place.flags, place.x, place.y, owner, &params);
     }
-    tracked_ = nullptr;
+    tracked_.clear();
     trackedPictures_ = nullptr;
+    trackedSize_ = 0;
     // Lets the menu's owner see one more message, so that the next popup opens at the first click.
     ::PostMessageW(owner, WM_NULL, 0, 0);
-    if (chosen <= 0 || static_cast<std::size_t>(chosen) > items.size())
+    if (chosen <= 0 || static_cast<std::size_t>(chosen) > count)
         return std::nullopt;
     return static_cast<std::size_t>(chosen - 1);
 }
 
 bool PopupMenus::OnMeasureItem(MEASUREITEMSTRUCT& item) const {
-    if (item.CtlType != ODT_MENU || tracked_ == nullptr)
+    if (item.CtlType != ODT_MENU || tracked_.empty())
         return false;
     const int margin = ScaleToDpi(kPictureMargin, window_.DisplayDpi().x);
     item.itemWidth = static_cast<UINT>(trackedSize_ + 2 * margin);
@@ -118,8 +139,8 @@ bool PopupMenus::OnMeasureItem(MEASUREITEMSTRUCT& item) const {
 }
 
 bool PopupMenus::OnDrawItem(const DRAWITEMSTRUCT& item) const {
-    if (item.CtlType != ODT_MENU || tracked_ == nullptr || reinterpret_cast<HMENU>(item.hwndItem) != tracked_ ||
-        trackedPictures_ == nullptr)
+    if (item.CtlType != ODT_MENU || trackedPictures_ == nullptr ||
+        std::find(tracked_.begin(), tracked_.end(), reinterpret_cast<HMENU>(item.hwndItem)) == tracked_.end())
         return false;
     const int margin = ScaleToDpi(kPictureMargin, window_.DisplayDpi().x);
     const int x = item.rcItem.left + margin;

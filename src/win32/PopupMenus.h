@@ -31,7 +31,8 @@ public:
     PopupMenus(MainWindow& window, MenuLoop& loop) : window_(window), loop_(loop) {}
 
     // Shows items beside anchor, with pictures at the small-icon size of the main window's display, and waits
-    // for the choice; the chosen entry's index, or nothing when the menu was dismissed.
+    // for the choice; the chosen entry's number (depth first, separators and submenus counted), or nothing when the
+    // menu was dismissed.
     std::optional<std::size_t> Track(const std::vector<MenuItemView>& items,
                                      const PopupAnchor& anchor,
                                      Pictures* pictures);
@@ -45,8 +46,10 @@ private:
 
     MainWindow& window_;
     MenuLoop& loop_;
-    // The menu on screen and how its pictures are drawn, while Track waits.
-    HMENU tracked_ = nullptr;
+    void Fill(HMENU menu, const std::vector<MenuItemView>& items, std::size_t& number);
+
+    // The menu on screen with its submenus, and how its pictures are drawn, while Track waits.
+    std::vector<HMENU> tracked_;
     Pictures* trackedPictures_ = nullptr;
     int trackedSize_ = 0;
 };

@@ -3,6 +3,9 @@
 #include <windows.h>
 
 #include <climits>
+#include <string>
+
+#include "win32/Handles.h"
 
 namespace nimbrel::win32 {
 namespace {
@@ -72,6 +75,20 @@ std::wstring QuoteArgument(std::wstring_view argument) {
     quoted.append(backslashes * 2, L'\\');
     quoted.push_back(L'"');
     return quoted;
+}
+
+std::string SystemReason(DWORD error) {
+    wchar_t* buffer = nullptr;
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const UniqueHandle<wchar_t*, ::LocalFree> owner(buffer);
+    std::wstring text = length > 0 && buffer != nullptr ? std::wstring(buffer, length) : std::wstring();
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
+        text.pop_back();
+    if (text.empty())
+        return "Error " + std::to_string(error) + ".";
+    return WideToUtf8(text);
 }
 
 }  // namespace nimbrel::win32

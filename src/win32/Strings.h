@@ -2,6 +2,8 @@
 // and the settings file is single-byte text in the system's ANSI code page.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <string_view>
 
@@ -17,5 +19,8 @@ std::string Utf8ToAnsi(std::string_view text);
 // Quotes one command-line argument so that CommandLineToArgvW gives it back unchanged:
 // backslashes are doubled only where they precede a quote or the closing quote.
 std::wstring QuoteArgument(std::wstring_view argument);
+
+// The system's text for an error code (GetLastError's, or an HRESULT), in UTF-8.
+std::string SystemReason(DWORD error);
 
 }  // namespace nimbrel::win32

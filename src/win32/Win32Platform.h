@@ -17,6 +17,7 @@
 #include "win32/MainWindow.h"
 #include "win32/MenuLoop.h"
 #include "win32/Shell.h"
+#include "win32/StartupShortcut.h"
 #include "win32/Timers.h"
 
 namespace nimbrel::win32 {
@@ -30,7 +31,8 @@ public:
           pump_(window_, menuLoop_),
           shell_(window_.Handle()),
           barViews_(window_, menuLoop_, instance),
-          platform_{window_, screen_, timers_, pointer_, pump_, messageBox_, files_, shell_, process_, barViews_} {}
+          platform_{window_, screen_, timers_,  pointer_,  pump_,   messageBox_,
+                    files_,  shell_,  process_, barViews_, startup_} {}
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
 
@@ -50,6 +52,7 @@ private:
     Shell shell_;
     Process process_;
     BarViewFactory barViews_;
+    StartupShortcut startup_;
     Platform platform_;
 };
 

@@ -253,18 +253,26 @@ def resolution_change_moves_a_right_bar(run):
 
 @case
 def second_monitor_left_of_the_primary(run):
-    """A 1024 x 768 monitor left of the 1280 x 800 primary: a LEFT bar parks on no monitor; the pointer on the left
-    monitor, however close to the primary, neither keeps it docked nor calls it back; the primary's edge does."""
+    """A 1024 x 768 monitor left of the 1280 x 800 primary continues the LEFT edge: a LEFT bar parks on no monitor;
+    the bar's 30 px just past the shared border keep it docked and call it back, deeper on the left monitor neither;
+    the primary's own edge calls it back as ever."""
     display = lab.Display.two_monitors()
     left = display.origin[0]  # X of Windows' x = 0
     with run(settings=settings("LEFT", "LEFT"), display=display, at=(left + 12, 400)) as s:
-        stays_at(s, "the docked bar, the pointer on it", (left, 0, 30, 800), 2.5)
+        docked, parked = (left, 0, 30, 800), (left - 1024 - 30, -800, 30, 800)
+        stays_at(s, "the docked bar, the pointer on it", docked, 2.5)
         s.move_pointer(left - 1, 400)
+        stays_at(s, "the docked bar, the pointer just past the shared border", docked)
+        s.move_pointer(left - 31, 400)
         # Beyond the corner of both monitors: right of it is x -1024 in Windows' coordinates, below it y 0.
-        s.wait_rect("the bar parked on no monitor", (left - 1024 - 30, -800, 30, 800))
-        stays_at(s, "the parked bar, the pointer on the left monitor", (left - 1024 - 30, -800, 30, 800))
+        s.wait_rect("the bar parked on no monitor", parked)
+        stays_at(s, "the parked bar, the pointer deeper on the left monitor", parked)
+        s.move_pointer(left - 1, 400)
+        s.wait_rect("the bar called back from just past the shared border", docked)
+        s.move_pointer(left - 300, 400)
+        s.wait_rect("the bar parked again", parked)
         s.move_pointer(left + 1, 400)
-        s.wait_rect("the bar called back from the primary's left edge", (left, 0, 30, 800))
+        s.wait_rect("the bar called back from the primary's left edge", docked)
 
 
 @case
@@ -327,6 +335,18 @@ def outlook_in_numbered_office(run):
     with run(install=["microsoft office/office11/outlook.exe", "microsoft office/office12/outlook.exe",
                       "mozilla thunderbird/thunderbird.exe"]) as s:
         start_from(s, "Mail", "Outlook", "microsoft office\\office11\\outlook.exe", listed=["Outlook", "Thunderbird"])
+
+
+@case
+def program_in_32_bit_program_files(run):
+    """A catalogued program present only under "Program Files (x86)" is listed and started from there."""
+    with run(install=["C:\\Program Files (x86)\\Mozilla Firefox\\firefox.exe"]) as s:
+        s.click_item(s.open_menu("Browser"), "FireFox")
+        path = "C:\\Program Files (x86)\\Mozilla Firefox\\firefox.exe"
+        _, image, command = new_record(s, 0, "FireFox", "RUN")
+        check(same_path(image, path) and command.strip().lower() == f'"{path}"'.lower(),
+              f"started {image!r} with {command!r}, expected the quoted {path!r}")
+        s.wait_parked()
 
 
 @case
@@ -461,13 +481,69 @@ def second_start_gives_the_keyboard(run):
         # OBJID_CLIENT (-4); child ids count every button from 1: Exit is 1, the separator 2, Browser 3.
         check(ours[-2:] == [(-4, 1), (-4, 3)], f"the screen reader heard {screen_reader.records('FOCUS')}")
 
-        s.keys("Escape")
-        s.wait_parked()
+        # Esc parks the bar at once, and a key typed right after it reaches the window from before the call.
+        typed = len(editor.records("KEY"))
+        s.keys("Escape", "b")
+        s.wait_parked(timeout=1)
+        s.wait_until("the editor to have the keyboard back", lambda: len(editor.records("KEY")) > typed, 5)
         # The topmost release comes 100 ms after the park.
         s.stays("the parked bar out of the foreground", lambda: s.focus()[1] is False, 0.5)
+
+
+@case
+def another_window_ends_the_keyboards_call(run):
+    """A bar called by the keyboard parks at the next tick once the user clicks another program's window, the
+    pointer away from it; the foreground stays with that window."""
+    with run() as s:
+        s.park()
+        editor = s.window("Editor", (300, 300, 700, 600))
+        second = s.another()
+        s.wait_until("the second start to end", lambda: second.poll() is not None, 10)
+        s.wait_docked("TOP")
+        check(s.focus()[1], "the called bar is not the active window")
+        s.click_at(500, 450)
+        s.next_tick()
+        s.wait_parked(timeout=2.5)
         typed = len(editor.records("KEY"))
-        s.keys("b")
-        s.wait_until("the editor to have the keyboard back", lambda: len(editor.records("KEY")) > typed, 5)
+        s.keys("c")
+        s.wait_until("the editor to keep the keyboard", lambda: len(editor.records("KEY")) > typed, 5)
+
+
+def open_settings_menu_and_dock_left(s):
+    s.click_at(*s.on_band("TOP"), button=3)
+    s.wait_menu()
+    s.keys("d", "l")
+    s.wait_rect("the bar at the left edge", s.docked_rect("LEFT", recalled=False), timeout=1)
+
+
+@case
+def settings_menu_moves_the_bar_and_keeps_the_file(run):
+    """A right-click on a TOP bar, D (Dock at), L (Left): the bar stands at the left edge within a second; the file
+    says LEFT for both edges and keeps its note and its unknown key byte for byte; a new start comes up at the left."""
+    text = b"; my bar\r\nTOOLBAR_POSITION=TOP\r\nPOINTER_POSITION=TOP\r\nCOLOUR=red\r\nSTYLE=1\r\n"
+    with run(settings=text) as s:
+        open_settings_menu_and_dock_left(s)
+        expected = text.replace(b"=TOP", b"=LEFT")
+        s.wait_until("the file to say LEFT", lambda: s.settings_bytes() == expected, 2)
+        s.end()
+        s.edge = "LEFT"
+        s.launch(s.on_band("LEFT"))
+        s.check_docked("LEFT")
+
+
+@case
+def settings_menu_with_the_file_held_by_another_program(run):
+    """With Nimbrel.Txt held open by another program, the menu still moves the bar, and a message says that the
+    change could not be saved; the file stays as it was."""
+    text = settings("TOP", "TOP")
+    with run(settings=text) as s:
+        s.plant(lab.HELPERS / "locker.exe", "C:\\bench\\locker.exe")
+        locker = s.start("C:\\bench\\locker.exe", f"{s.folder}\\Nimbrel.Txt", "60")
+        s.wait_until("the lock", lambda: s.path("C:\\bench\\locker-ready.txt").exists(), 30)
+        open_settings_menu_and_dock_left(s)
+        s.wait_until("a message beside the bar's window", lambda: len(s.windows("Nimbrel", s.proc.pid)) > 1, 5)
+        s.end(locker)
+        check(s.settings_bytes() == text, f"the held file changed: {s.settings_bytes()!r}")
 
 
 @case

@@ -10,7 +10,9 @@
 
 #include "TestSupport.h"
 #include "app/Module1.h"
+#include "win32/Com.h"
 #include "win32/Shell.h"
+#include "win32/StartupShortcut.h"
 #include "win32/Strings.h"
 
 namespace nimbrel::win32 {
@@ -159,6 +161,24 @@ TEST_F(StartProcessTest, ExtensionIsNotAddedForUs) {
     const std::wstring recorder = PlaceRecorder(L"bin", L"recorder.exe");
     Shell shell(nullptr);
     EXPECT_FALSE(shell.StartProcess(WideToUtf8(recorder.substr(0, recorder.size() - 4))));
+}
+
+TEST(StartupShortcut, IsMadeForThisProgramAndRemoved) {
+    const ComApartment apartment;
+    ScratchFolder folder;
+    StartupShortcut shortcut(folder.Path());
+    EXPECT_FALSE(shortcut.Present());
+    ASSERT_TRUE(shortcut.Set(true).written);
+    EXPECT_TRUE(shortcut.Present());
+    EXPECT_NE(::GetFileAttributesW(folder.Join(L"Nimbrel.lnk").c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(shortcut.Set(false).written);
+    EXPECT_FALSE(shortcut.Present());
+    EXPECT_TRUE(shortcut.Set(false).written) << "nothing to remove is no failure";
+    // A folder that is not there: the system's reason comes back.
+    StartupShortcut nowhere(folder.Join(L"no such folder"));
+    const WriteResult failed = nowhere.Set(true);
+    EXPECT_FALSE(failed.written);
+    EXPECT_FALSE(failed.reason.empty());
 }
 
 }  // namespace

@@ -238,11 +238,16 @@ struct RecordedEvents : ICommandBarViewEvents {
     }
     bool KeysAccepted() const override { return true; }
     void OnEscapePressed() override {}
+    void OnContextMenu(const std::string& key, const PopupAnchor& anchor) override {
+        contexts.push_back(key);
+        lastAnchor = anchor;
+    }
     // Runs where the menu would be on the screen, or where a command would run.
     std::function<void()> whileOpen;
     std::function<void()> whilePressed;
     std::vector<std::string> pressed;
     std::vector<std::string> dropped;
+    std::vector<std::string> contexts;
     PopupAnchor lastAnchor;
 };
 
@@ -404,6 +409,31 @@ TEST_F(BarViewTest, AClickRaisesButtonPressedWithItsKey) {
     ASSERT_EQ(events.pressed.size(), 1u);
     EXPECT_EQ(events.pressed[0], "EXIT");
     EXPECT_TRUE(events.dropped.empty());
+}
+
+TEST_F(BarViewTest, ARightClickOrTheMenuKeyAsksForTheBarsMenuWithTheButtonThere) {
+    CommandBarView view(window, menuLoop, events, 200);
+    view.SetAlignment(Edge::Top);
+    view.SetHeight(400.0f);
+    view.ShowButtons(Buttons());
+    window.Move(0.0f, 0.0f);
+    HWND toolbar = Toolbar(view);
+    RECT exit{};
+    ::SendMessageW(toolbar, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&exit));
+    ::MapWindowPoints(toolbar, HWND_DESKTOP, reinterpret_cast<POINT*>(&exit), 2);
+    auto context = [&](HWND source, int x, int y) {
+        ::SendMessageW(window.Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(source), MAKELPARAM(x, y));
+    };
+    context(toolbar, exit.left + 2, exit.top + 2);
+    context(window.Handle(), 1000, 2);
+    ::SendMessageW(toolbar, TB_SETHOTITEM, 2, 0);
+    context(toolbar, -1, -1);
+    EXPECT_EQ(events.contexts, (std::vector<std::string>{"EXIT", "", "BROWSER"}));
+    RECT browser{};
+    ::SendMessageW(toolbar, TB_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&browser));
+    ::MapWindowPoints(toolbar, HWND_DESKTOP, reinterpret_cast<POINT*>(&browser), 2);
+    EXPECT_EQ(events.lastAnchor.left, browser.left) << "from the keyboard, beside the lit button";
+    EXPECT_EQ(events.lastAnchor.bottom, browser.bottom);
 }
 
 TEST_F(BarViewTest, ADropDownPressRaisesItsAnchorInScreenPixels) {
