@@ -7,6 +7,7 @@ Runs the bar at 96, 120, 144 and 192 DPI (100 to 200 %) in each of the four look
 open, and writes:
 
   docs/contact-sheet.png      every scale and look side by side, shown in the README
+  docs/settings-menu.png      the bar's own menu, opened by a right-click, with Dock at open
   docs/help/bar-labelled.pdf  the bar at 144 DPI with each button named, for the manual (built without Wine)
 
 Needs the Windows build (Nimbrel.exe and the test lab's programs), Wine, Xvfb, xdotool, ImageMagick and
@@ -51,6 +52,22 @@ def capture(exe, dpi, style):
         frame = records(s.menus()[2], "MENU")[0]
         menu = tuple(int(v) for v in frame[2:6])
         return bare, shot, buttons, menu, s.geometry()
+
+
+def menu_picture(exe, out):
+    """The left part of a TOP bar with its menu opened by a right-click and Dock at opened by its access key."""
+    with Bar("sheet-menu", exe, settings=settings("TOP", "TOP")) as s:
+        s.launch((1000, 3))
+        s.click_at(120, 12, button=3)
+        s.wait_menu()
+        s.keys("d")
+        time.sleep(1.0)
+        shot = s.picture()
+        frames = [tuple(int(v) for v in frame[2:6]) for frame in records(s.menus()[2], "MENU")]
+        right = max(frame[2] for frame in frames) + 16
+        bottom = max(frame[3] for frame in frames) + 16
+        shot.crop((0, 0, right, bottom)).save(out)
+        log(f"wrote {out} ({right} x {bottom}); menus at {frames}")
 
 
 def sheet(cells):
@@ -113,8 +130,13 @@ def main():
     parser.add_argument("--build", default=str(ROOT / "build" / "windows"))
     parser.add_argument("--sheet", default=str(ROOT / "docs" / "contact-sheet.png"))
     parser.add_argument("--bar", default=str(ROOT / "docs" / "help" / "bar-labelled.pdf"))
+    parser.add_argument("--menu", default=str(ROOT / "docs" / "settings-menu.png"))
+    parser.add_argument("--only", choices=["menu"], help="make only this picture")
     args = parser.parse_args()
     exe = Path(args.build) / "src" / "win32" / "Nimbrel.exe"
+    menu_picture(exe, args.menu)
+    if args.only == "menu":
+        return 0
     cells = {}
     for dpi in DPIS:
         for style, look in enumerate(LOOKS):

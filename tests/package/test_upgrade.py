@@ -74,6 +74,31 @@ def install_over_running_bar(bar, setup, install_windows, what):
     return now[0]
 
 
+def install_interactively(bar, setup, install_windows):
+    """Runs setup with its pages driven by the keyboard over a running bar: Next, I Agree, Next, Install, then Finish
+    with "Start Nimbrel now" checked. Exactly one bar runs after it, and it is started once: a second start would
+    be a call by the keyboard, which keeps the bar docked with the pointer away."""
+    before = [pid for pid, program in running_bars(bar).items() if in_folder(program, install_windows)]
+    bar.move_pointer(*bar.away)
+    installer = bar.start(setup)
+    bar.wait_until('the installer\'s window', lambda: bar.windows('Nimbrel 1.0.1 Setup', installer.pid), 30, 0.5)
+    for page in ('Welcome', 'License', 'Components', 'Directory'):
+        bar.keys('Return')
+        print('page passed:', page)
+    check(wait_for(lambda: not any(alive(pid) for pid in before), 30), 'interactive: the running bar did not end')
+    # The files go in once the bar has ended, and the finish page follows by itself.
+    bar.stays('the installer at work', lambda: installer.poll() is None, 3.0)
+    bar.keys('Return')
+    bar.wait_until('the installer to end', lambda: installer.poll() is not None, 30, 0.5)
+    now = wait_for(lambda: [pid for pid, program in running_bars(bar).items() if in_folder(program, install_windows)],
+                   20)
+    check(now and len(now) == 1, 'interactive: not one bar runs after the install: %r' % running_bars(bar))
+    bar.attach()
+    bar.wait_parked(timeout=6)
+    print('interactive upgrade: one bar started, parked at its first tick with the pointer away')
+    bar.recall('TOP')
+
+
 def newer_installer(makensis, nsi, stage, version, folder):
     out = os.path.join(folder, 'Nimbrel-%s-setup.exe' % version)
     subprocess.run([makensis, '-V2', '-WX', '-INPUTCHARSET', 'UTF8', '-DVERSION=' + version, '-DSTAGE_DIR=' + stage,
@@ -112,6 +137,7 @@ def main():
             link_hotkey(link, 0)
             install_over_running_bar(bar, newer_copy, install_windows, 'newer version')
             check(link_hotkey(link) == 0, 'the upgrade gave back a key the user had removed: %#06x' % link_hotkey(link))
+            install_interactively(bar, newer_copy, install_windows)
             version = bar.wine('reg', 'query', UNINSTALL_KEY, '/v', 'DisplayVersion').stdout
             check('1.0.1' in version, 'the newer installer did not register 1.0.1: %r' % version)
             check(digest(installed_exe) == digest(os.path.join(args.stage, 'Nimbrel.exe')),
