@@ -316,6 +316,57 @@ public:
     virtual void OnHandlerFailed() = 0;
 };
 
+// ---- adding to and removing from the user's own entries ----
+
+// Whether the system did what it was asked, and its reason when it did not.
+struct Outcome {
+    bool done = false;
+    std::string reason;
+};
+
+enum class PathKind {
+    Missing,
+    File,
+    Folder,
+};
+
+// The files of the Links folder. Nothing here replaces a file or folder that is there.
+class IEntryFiles {
+public:
+    virtual ~IEntryFiles() = default;
+    // What is at this full path; names compare as the file system compares them, without regard to case.
+    virtual PathKind KindOf(const std::string& path) = 0;
+    // Makes the folder; one that is there already counts as made.
+    virtual Outcome MakeFolder(const std::string& path) = 0;
+    virtual Outcome Copy(const std::string& from, const std::string& to) = 0;
+    // A shell link at path that starts target, with the target's folder as its working folder.
+    virtual Outcome WriteShellLink(const std::string& path, const std::string& target) = 0;
+    // A new file that holds these bytes as they are.
+    virtual Outcome WriteNewFile(const std::string& path, const std::string& bytes) = 0;
+    // Moves the file or folder to the Recycle Bin without asking. Where the bin cannot take it, the system asks
+    // before deleting it for good.
+    virtual Outcome Recycle(const std::string& path) = 0;
+};
+
+// What the file dialog gave: the chosen files' full paths, none when the user cancelled.
+struct FileChoice {
+    std::vector<std::string> paths;
+    std::string reason;  // why no dialog could be shown
+};
+
+// The shell's windows and program starts for the user's entries. The main window owns what they show.
+class IEntryShell {
+public:
+    virtual ~IEntryShell() = default;
+    // The shell's property sheet of the file or folder, which stays open on its own.
+    virtual Outcome ShowProperties(const std::string& path) = 0;
+    // The "Add to the bar" file dialog, for one file or several; a shortcut chosen is given as itself.
+    virtual FileChoice ChooseFiles() = 0;
+    // Starts program with these arguments, each quoted: an executable directly, anything else (a shortcut, a
+    // script) through the shell.
+    virtual Outcome StartWith(const std::string& program, const std::vector<std::string>& arguments) = 0;
+};
+
 // Everything the main window reaches outside itself.
 struct Platform {
     IMainWindow& window;
@@ -329,6 +380,8 @@ struct Platform {
     IProcess& process;
     IBarViewFactory& barViews;
     IStartupShortcut& startup;
+    IEntryFiles& entryFiles;
+    IEntryShell& entryShell;
 };
 
 }  // namespace nimbrel

@@ -53,34 +53,56 @@ bool Shell::OpenControlPanelItem(const std::string& applet) {
     return SUCCEEDED(shell->ControlPanelItem(name.get()));
 }
 
-std::wstring ProcessCommandLine(const std::wstring& executablePath) {
-    return QuoteArgument(executablePath);
+std::wstring QuotedArguments(const std::vector<std::wstring>& arguments) {
+    std::wstring line;
+    for (const std::wstring& argument : arguments) {
+        if (!line.empty())
+            line.push_back(L' ');
+        line += QuoteArgument(argument);
+    }
+    return line;
 }
 
-bool Shell::StartProcess(const std::string& executablePath) {
-    const std::wstring application = Utf8ToWide(executablePath);
-    std::wstring commandLine = ProcessCommandLine(application);
+std::wstring ProcessCommandLine(const std::wstring& executablePath, const std::vector<std::wstring>& arguments) {
+    std::wstring line = QuoteArgument(executablePath);
+    if (!arguments.empty())
+        line += L" " + QuotedArguments(arguments);
+    return line;
+}
+
+DWORD StartExecutable(ProcessStarter startProcess,
+                      HWND owner,
+                      const std::wstring& executablePath,
+                      const std::vector<std::wstring>& arguments) {
+    std::wstring commandLine = ProcessCommandLine(executablePath, arguments);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION process{};
     // CreateProcessW may write into the command line, so it gets the string's own buffer.
-    if (!startProcess_(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                       &process)) {
-        if (::GetLastError() != kElevationRequired)
-            return false;
+    if (!startProcess(executablePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+        const DWORD error = ::GetLastError();
+        if (error != kElevationRequired)
+            return error;
         // The program's manifest asks for administrator rights: the shell starts it once the user consents.
+        const std::wstring parameters = QuotedArguments(arguments);
         SHELLEXECUTEINFOW elevated{};
         elevated.cbSize = sizeof(elevated);
-        elevated.hwnd = owner_;
-        elevated.lpFile = application.c_str();
+        elevated.hwnd = owner;
+        elevated.lpFile = executablePath.c_str();
+        elevated.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
         elevated.nShow = SW_SHOWNORMAL;
-        return ::ShellExecuteExW(&elevated) != FALSE;
+        return ::ShellExecuteExW(&elevated) ? ERROR_SUCCESS : ::GetLastError();
     }
     KernelHandle processHandle(process.hProcess);
     KernelHandle threadHandle(process.hThread);
-    return true;
+    return ERROR_SUCCESS;
+}
+
+bool Shell::StartProcess(const std::string& executablePath) {
+    return StartExecutable(startProcess_, owner_, Utf8ToWide(executablePath), {}) == ERROR_SUCCESS;
 }
 
 std::wstring FolderOf(const std::wstring& fileName) {

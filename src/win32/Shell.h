@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/Platform.h"
 
@@ -40,8 +41,17 @@ private:
     ProcessStarter startProcess_;
 };
 
-// The command line that StartProcess gives the new process: the path alone, quoted.
-std::wstring ProcessCommandLine(const std::wstring& executablePath);
+// The command line that a started program gets: its path, then each argument, each quoted.
+std::wstring ProcessCommandLine(const std::wstring& executablePath, const std::vector<std::wstring>& arguments = {});
+// The arguments alone, each quoted, as the shell's parameters.
+std::wstring QuotedArguments(const std::vector<std::wstring>& arguments);
+
+// Starts the executable at this full path with a normal focused window, not waiting for it; one whose manifest asks
+// for administrator rights is handed to the shell, which asks the user first. ERROR_SUCCESS or the system's error.
+DWORD StartExecutable(ProcessStarter startProcess,
+                      HWND owner,
+                      const std::wstring& executablePath,
+                      const std::vector<std::wstring>& arguments);
 
 class Process final : public IProcess {
 public:

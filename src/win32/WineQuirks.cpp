@@ -32,4 +32,8 @@ bool ReplaceFileLeavesLitter() {
     return RunningOnWine();
 }
 
+bool PropertiesOnlyThroughContextMenu() {
+    return RunningOnWine();
+}
+
 }  // namespace nimbrel::win32

@@ -23,4 +23,9 @@ bool DelayImportsSearchProgramFolder();
 // may be deleted, which replacing it needs.
 bool ReplaceFileLeavesLitter();
 
+// Windows shows a file's property sheet through SHObjectProperties. Wine's (8) answers TRUE and shows nothing, so
+// there the program invokes the "properties" verb of the file's context menu instead, whose sheet Wine shows modally:
+// the call returns once the sheet is closed.
+bool PropertiesOnlyThroughContextMenu();
+
 }  // namespace nimbrel::win32

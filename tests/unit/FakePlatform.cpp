@@ -250,7 +250,10 @@ int FakeMessageBox::Show(const std::string& text, unsigned style, const std::str
     return 1;
 }
 
-std::string FakeFileSystem::Normal(const std::string& path) {
+namespace {
+
+// A Windows path as the fakes key it: without regard to case, either slash.
+std::string FoldedPath(const std::string& path) {
     std::string out = path;
     for (char& c : out) {
         if (c >= 'A' && c <= 'Z')
@@ -259,6 +262,12 @@ std::string FakeFileSystem::Normal(const std::string& path) {
             c = '\\';
     }
     return out;
+}
+
+}  // namespace
+
+std::string FakeFileSystem::Normal(const std::string& path) {
+    return FoldedPath(path);
 }
 
 ReadResult FakeFileSystem::Read(const std::string& path) const {
@@ -357,6 +366,141 @@ WriteResult FakeStartupShortcut::Set(bool on) {
     return {true, {}};
 }
 
+std::string FakeEntryFiles::Normal(const std::string& path) {
+    std::string out = FoldedPath(path);
+    while (!out.empty() && out.back() == '\\')
+        out.pop_back();
+    return out;
+}
+
+PathKind FakeEntryFiles::KindOf(const std::string& path) {
+    const std::string key = Normal(path);
+    if (auto it = nodes_.find(key); it != nodes_.end())
+        return it->second.folder ? PathKind::Folder : PathKind::File;
+    auto below = nodes_.lower_bound(key + "\\");
+    return below != nodes_.end() && below->first.rfind(key + "\\", 0) == 0 ? PathKind::Folder : PathKind::Missing;
+}
+
+std::optional<std::string> FakeEntryFiles::WriteFailure(const std::string& path) {
+    const std::string key = Normal(path);
+    for (const std::string& folder : readOnly_) {
+        if (key.rfind(folder, 0) == 0)
+            return "Access is denied.";
+    }
+    if (KindOf(path) != PathKind::Missing)
+        return "The file exists.";
+    if (diskFull) {
+        if (writesLeft == 0)
+            return diskFull;
+        --writesLeft;
+    }
+    return std::nullopt;
+}
+
+Outcome FakeEntryFiles::Store(const std::string& path, std::string content, const std::string& call) {
+    log_.Add("entries." + call + "(" + path + ")");
+    if (std::optional<std::string> failure = WriteFailure(path))
+        return {false, *failure};
+    nodes_[Normal(path)] = {path, false, std::move(content)};
+    return {true, {}};
+}
+
+Outcome FakeEntryFiles::MakeFolder(const std::string& path) {
+    log_.Add("entries.MakeFolder(" + path + ")");
+    const PathKind kind = KindOf(path);
+    if (kind == PathKind::Folder)
+        return {true, {}};
+    if (kind == PathKind::File)
+        return {false, "Cannot create a file when that file already exists."};
+    if (std::optional<std::string> failure = WriteFailure(path))
+        return {false, *failure};
+    nodes_[Normal(path)] = {path, true, {}};
+    return {true, {}};
+}
+
+Outcome FakeEntryFiles::Copy(const std::string& from, const std::string& to) {
+    const std::optional<std::string> content = Content(from);
+    if (!content) {
+        log_.Add("entries.Copy(" + to + ")");
+        return {false, "The system cannot find the file specified."};
+    }
+    return Store(to, *content, "Copy");
+}
+
+Outcome FakeEntryFiles::WriteShellLink(const std::string& path, const std::string& target) {
+    return Store(path, "link to " + target, "Link");
+}
+
+Outcome FakeEntryFiles::WriteNewFile(const std::string& path, const std::string& bytes) {
+    return Store(path, bytes, "Write");
+}
+
+Outcome FakeEntryFiles::Recycle(const std::string& path) {
+    log_.Add("entries.Recycle(" + path + ")");
+    const std::string key = Normal(path);
+    if (KindOf(path) == PathKind::Missing)
+        return {false, "The system cannot find the file specified."};
+    for (const std::string& folder : readOnly_) {
+        if (key.rfind(folder, 0) == 0)
+            return {false, "Access is denied."};
+    }
+    for (auto it = nodes_.begin(); it != nodes_.end();) {
+        if (it->first == key || it->first.rfind(key + "\\", 0) == 0)
+            it = nodes_.erase(it);
+        else
+            ++it;
+    }
+    recycled.push_back(path);
+    return {true, {}};
+}
+
+void FakeEntryFiles::AddFile(const std::string& path, std::string content) {
+    nodes_[Normal(path)] = {path, false, std::move(content)};
+}
+
+void FakeEntryFiles::AddFolder(const std::string& path) {
+    nodes_[Normal(path)] = {path, true, {}};
+}
+
+std::optional<std::string> FakeEntryFiles::Content(const std::string& path) const {
+    auto it = nodes_.find(Normal(path));
+    if (it == nodes_.end() || it->second.folder)
+        return std::nullopt;
+    return it->second.content;
+}
+
+std::vector<std::string> FakeEntryFiles::Names(const std::string& folder) const {
+    const std::string prefix = Normal(folder) + "\\";
+    std::vector<std::string> names;
+    for (const auto& [key, node] : nodes_) {
+        if (key.rfind(prefix, 0) == 0 && key.find('\\', prefix.size()) == std::string::npos)
+            names.push_back(node.path.substr(node.path.find_last_of("\\/") + 1));
+    }
+    return names;
+}
+
+void FakeEntryFiles::MakeReadOnly(const std::string& folder) {
+    readOnly_.push_back(Normal(folder) + "\\");
+}
+
+Outcome FakeEntryShell::ShowProperties(const std::string& path) {
+    log_.Add("entryShell.Properties(" + path + ")");
+    return fail ? Outcome{false, *fail} : Outcome{true, {}};
+}
+
+FileChoice FakeEntryShell::ChooseFiles() {
+    log_.Add("entryShell.ChooseFiles");
+    return choice;
+}
+
+Outcome FakeEntryShell::StartWith(const std::string& program, const std::vector<std::string>& arguments) {
+    log_.Add("entryShell.StartWith(" + program + ")");
+    std::vector<std::string> call{program};
+    call.insert(call.end(), arguments.begin(), arguments.end());
+    started.push_back(std::move(call));
+    return fail ? Outcome{false, *fail} : Outcome{true, {}};
+}
+
 SpecialFolder FakeShell::GetSpecialFolder(int csidl) {
     log_.Add("shell.GetSpecialFolder(" + std::to_string(csidl) + ")");
     if (csidl == kCsidlProgramFilesX86 && programFilesX86)
@@ -449,7 +593,8 @@ std::shared_ptr<IImageList> FakeBarViewFactory::LoadImageList() {
 }
 
 FakeSystem::FakeSystem()
-    : platform{window, screen, clock, pointer, pump, messageBox, files, shell, process, barViews, startup} {}
+    : platform{window, screen,  clock,    pointer, pump,       messageBox, files,
+               shell,  process, barViews, startup, entryFiles, entryShell} {}
 
 std::unique_ptr<frmMain> FakeSystem::MakeForm() {
     // The form is made at the system's present scale.

@@ -234,6 +234,66 @@ private:
     CallLog& log_;
 };
 
+// The Links folder's files in memory: paths compare without regard to case, and every folder of a stored path is
+// there.
+class FakeEntryFiles final : public IEntryFiles {
+public:
+    explicit FakeEntryFiles(CallLog& log) : log_(log) {}
+    PathKind KindOf(const std::string& path) override;
+    Outcome MakeFolder(const std::string& path) override;
+    Outcome Copy(const std::string& from, const std::string& to) override;
+    Outcome WriteShellLink(const std::string& path, const std::string& target) override;
+    Outcome WriteNewFile(const std::string& path, const std::string& bytes) override;
+    Outcome Recycle(const std::string& path) override;
+
+    void AddFile(const std::string& path, std::string content = {});
+    void AddFolder(const std::string& path);
+    // A file's content; a shell link reads "link to <target>".
+    std::optional<std::string> Content(const std::string& path) const;
+    // The entries of a folder, by their file names as stored, in no particular order.
+    std::vector<std::string> Names(const std::string& folder) const;
+    // Folders where nothing can be made, written or removed.
+    void MakeReadOnly(const std::string& folder);
+
+    // The reason every write fails with once this many more have been written.
+    std::optional<std::string> diskFull;
+    std::size_t writesLeft = 0;
+    std::vector<std::string> recycled;
+
+private:
+    struct Node {
+        std::string path;  // as given
+        bool folder = false;
+        std::string content;
+    };
+    static std::string Normal(const std::string& path);
+    // The reason a write to path fails, if it does.
+    std::optional<std::string> WriteFailure(const std::string& path);
+    Outcome Store(const std::string& path, std::string content, const std::string& call);
+
+    CallLog& log_;
+    std::map<std::string, Node> nodes_;
+    std::vector<std::string> readOnly_;
+};
+
+// The shell's windows and program starts: each records its call, and the file dialog gives what is set.
+class FakeEntryShell final : public IEntryShell {
+public:
+    explicit FakeEntryShell(CallLog& log) : log_(log) {}
+    Outcome ShowProperties(const std::string& path) override;
+    FileChoice ChooseFiles() override;
+    Outcome StartWith(const std::string& program, const std::vector<std::string>& arguments) override;
+
+    FileChoice choice;
+    // The reason each call fails with, when set.
+    std::optional<std::string> fail;
+    // Each start: the program, then its arguments.
+    std::vector<std::vector<std::string>> started;
+
+private:
+    CallLog& log_;
+};
+
 class FakeShell final : public IShell {
 public:
     explicit FakeShell(CallLog& log) : log_(log) {}
@@ -344,6 +404,8 @@ struct FakeSystem {
     FakeProcess process{log};
     FakeBarViewFactory barViews{log};
     FakeStartupShortcut startup{log};
+    FakeEntryFiles entryFiles{log};
+    FakeEntryShell entryShell{log};
     Platform platform;
 };
 
