@@ -21,6 +21,7 @@ namespace {
 using test::ReadRawFile;
 using test::ScratchFolder;
 using test::TestProgramFolder;
+using test::WaitForReport;
 
 constexpr int kProgramFilesFolder = 38;
 
@@ -88,23 +89,9 @@ class StartProcessTest : public ::testing::Test {
 protected:
     // Copies the recorder into a folder whose name has spaces and returns its full path.
     std::wstring PlaceRecorder(const std::wstring& subfolder, const std::wstring& name) {
-        const std::wstring target = folder.Join(subfolder);
-        ::CreateDirectoryW(target.c_str(), nullptr);
-        const std::wstring path = target + L"\\" + name;
-        const std::wstring source = TestProgramFolder() + L"\\argv_recorder.exe";
-        EXPECT_TRUE(::CopyFileW(source.c_str(), path.c_str(), FALSE)) << WideToUtf8(source);
+        const std::wstring path = test::PlaceRecorder(folder, subfolder, name);
+        EXPECT_NE(::GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << WideToUtf8(path);
         return path;
-    }
-
-    // Waits for the recorder's report; empty after ten seconds.
-    static std::string WaitForReport(const std::wstring& recorder) {
-        const std::wstring report = recorder + L".txt";
-        for (int i = 0; i < 200; ++i) {
-            if (::GetFileAttributesW(report.c_str()) != INVALID_FILE_ATTRIBUTES)
-                return ReadRawFile(report);
-            ::Sleep(50);
-        }
-        return {};
     }
 
     ScratchFolder folder;

@@ -77,4 +77,50 @@ std::wstring TestProgramFolder() {
     return path.substr(0, path.find_last_of(L'\\'));
 }
 
+std::wstring PlaceRecorder(const ScratchFolder& folder, const std::wstring& subfolder, const std::wstring& name) {
+    const std::wstring target = folder.Join(subfolder);
+    ::CreateDirectoryW(target.c_str(), nullptr);
+    const std::wstring path = target + L"\\" + name;
+    const std::wstring source = TestProgramFolder() + L"\\argv_recorder.exe";
+    ::CopyFileW(source.c_str(), path.c_str(), FALSE);
+    return path;
+}
+
+std::string WaitForReport(const std::wstring& recorder) {
+    const std::wstring report = recorder + L".txt";
+    for (int i = 0; i < 200; ++i) {
+        if (::GetFileAttributesW(report.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return ReadRawFile(report);
+        ::Sleep(50);
+    }
+    return {};
+}
+
+std::vector<std::string> ReportedArguments(const std::string& report) {
+    // The command line, then one argument a line, then "show=".
+    std::vector<std::string> lines;
+    std::size_t start = report.find('\n');
+    while (start != std::string::npos && start + 1 < report.size()) {
+        const std::size_t end = report.find('\n', start + 1);
+        const std::string line = report.substr(start + 1, end - start - 1);
+        if (line.rfind("show=", 0) == 0)
+            break;
+        lines.push_back(line);
+        start = end;
+    }
+    return lines;
+}
+
+void PumpFor(DWORD milliseconds) {
+    const DWORD start = ::GetTickCount();
+    MSG msg{};
+    while (::GetTickCount() - start < milliseconds) {
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        ::Sleep(5);
+    }
+}
+
 }  // namespace nimbrel::win32::test

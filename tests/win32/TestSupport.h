@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace nimbrel::win32::test {
 
@@ -28,5 +29,14 @@ bool WriteRawFile(const std::wstring& path, const std::string& bytes);
 std::string ReadRawFile(const std::wstring& path);
 // The folder of the running test program.
 std::wstring TestProgramFolder();
+
+// A copy of argv_recorder.exe as folder\subfolder\name; its full path.
+std::wstring PlaceRecorder(const ScratchFolder& folder, const std::wstring& subfolder, const std::wstring& name);
+// The report that the recorder at this path wrote of how it was started; empty after ten seconds without one.
+std::string WaitForReport(const std::wstring& recorder);
+// The recorder's arguments as it reports them, argv[0] first.
+std::vector<std::string> ReportedArguments(const std::string& report);
+// Dispatches this thread's messages for about this long.
+void PumpFor(DWORD milliseconds);
 
 }  // namespace nimbrel::win32::test

@@ -25,18 +25,7 @@
 namespace nimbrel::win32 {
 namespace {
 
-// Pumps messages for about the given time.
-void PumpFor(DWORD milliseconds) {
-    const DWORD start = ::GetTickCount();
-    MSG msg{};
-    while (::GetTickCount() - start < milliseconds) {
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::Sleep(5);
-    }
-}
+using test::PumpFor;
 
 // Dispatches what is pending; a repaint stays queued until it is dispatched, so nothing is just dropped.
 void DrainQueue() {
