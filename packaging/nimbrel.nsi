@@ -6,7 +6,8 @@
 ; packaging/CMakeLists.txt (target package-release) stages them and runs this script.
 ;
 ; Command line of the installer: /S silent, /AUTOSTART also create the "Start with Windows" shortcut,
-; /D=<folder> another install folder (last, unquoted). The uninstaller accepts /S.
+; /D=<folder> another install folder (last, unquoted). The uninstaller accepts /S, and /REMOVELINKS, which removes the
+; Links folder of the user's own entries that it otherwise keeps.
 
 !ifndef VERSION
   !error "Pass -DVERSION=x.y.z"
@@ -188,7 +189,8 @@ Section "${APP} (required)" SecProgram
   File "${STAGE_DIR}/README.txt"
   File "${STAGE_DIR}/LICENSE.txt"
   File "${STAGE_DIR}/CREDITS.txt"
-  ; Nimbrel.Txt is left alone: an upgrade keeps the user's settings, and the program writes the defaults itself.
+  ; Nimbrel.Txt is left alone: an upgrade keeps the user's settings, and the program writes the defaults itself. So is
+  ; the Links folder, which holds the user's own entries of the bar.
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   ; A reinstall keeps the key that the user gave the shortcut in its Properties, none included.
@@ -255,6 +257,20 @@ Section "Uninstall"
   ; The settings file that the program wrote beside itself.
   Delete "$INSTDIR\Nimbrel.Txt"
   Delete "$INSTDIR\uninstall.exe"
+  ; The user's own entries stay unless asked for: they are theirs, and a reinstall shows them again. An empty Links
+  ; folder holds nothing of theirs.
+  ${un.GetParameters} $0
+  ClearErrors
+  ${un.GetOptions} $0 "/REMOVELINKS" $1
+  ${IfNot} ${Errors}
+    RMDir /r "$INSTDIR\Links"
+  ${Else}
+    RMDir "$INSTDIR\Links"
+    ${If} ${FileExists} "$INSTDIR\Links\*.*"
+      DetailPrint "Your own entries of the bar stay in $INSTDIR\Links."
+      MessageBox MB_OK|MB_ICONINFORMATION "Your own entries of the bar stay in the folder$\r$\n$\r$\n$INSTDIR\Links$\r$\n$\r$\nDelete the folder when you no longer want them." /SD IDOK
+    ${EndIf}
+  ${EndIf}
   ; Not /r: files the user added to the folder stay, and so does the folder then.
   RMDir "$INSTDIR"
 

@@ -4,9 +4,10 @@
 In a fresh prefix: install silently and start the bar; install the same version silently over it (the running bar
 ends, the new exe runs); build a newer installer (version 1.0.1) from the same staged files, install it over the
 running bar (it ends, the new exe runs); put a stand-in for 1.0.0 (a bar window that ends only on WM_CLOSE) in
-place of Nimbrel.exe, start it and install over it (it ends, the real bar runs); start a copy from another folder
-and uninstall silently while the installed bar runs (it ends, nothing is left of the install folder, the copy in
-the other folder runs on).
+place of Nimbrel.exe, start it and install over it (it ends, the real bar runs); the user's Links folder, planted after
+the first install, comes through every upgrade as it was. Start a copy from another folder and uninstall silently
+while the installed bar runs (it ends, nothing but Links is left of the install folder, the copy in the other folder
+runs on); install again and uninstall with /S /REMOVELINKS (nothing is left).
 """
 
 import argparse
@@ -126,6 +127,13 @@ def main():
             install_dir = os.path.join(shell_folder(bar, 'LOCALAPPDATA'), 'Programs', 'Nimbrel')
             bar.folder = install_windows = windows_path(bar, install_dir)
             installed_exe = os.path.join(install_dir, 'Nimbrel.exe')
+            # The user's own entries, which no upgrade may touch.
+            links = os.path.join(install_dir, 'Links')
+            os.makedirs(links)
+            planted = os.path.join(links, 'a.lnk')
+            with open(planted, 'wb') as f:
+                f.write(b'L\0\0\0 a shortcut of the user')
+            planted_digest = digest(planted)
             start_docked(bar)
 
             # The user gave the shortcut a key of their own in its Properties, and later none: upgrades keep it.
@@ -142,6 +150,9 @@ def main():
             check('1.0.1' in version, 'the newer installer did not register 1.0.1: %r' % version)
             check(digest(installed_exe) == digest(os.path.join(args.stage, 'Nimbrel.exe')),
                   'the installed Nimbrel.exe is not the one that was packed')
+            check(os.listdir(links) == ['a.lnk'] and digest(planted) == planted_digest,
+                  'the upgrades changed the Links folder: %r' % os.listdir(links))
+            print('upgrades kept Links\\a.lnk as it was')
 
             # A running 1.0.0 knows no "Nimbrel.Exit": the installer's WM_CLOSE ends it.
             bar.attach()
@@ -165,12 +176,24 @@ def main():
             installed = [pid for pid, program in running_bars(bar).items()
                          if in_folder(program, install_windows)]
             bar.wine(os.path.join(install_dir, 'uninstall.exe'), '/S', timeout=60)
-            gone = wait_for(lambda: not os.path.exists(install_dir), 60, interval=0.5)
-            left = os.listdir(install_dir) if os.path.exists(install_dir) else []
-            check(gone, 'uninstalling while the bar ran left %r' % left)
+
+            def contents():
+                return sorted(os.listdir(install_dir)) if os.path.exists(install_dir) else None
+
+            wait_for(lambda: contents() == ['Links'], 60, interval=0.5)
+            check(contents() == ['Links'], 'uninstalling while the bar ran left %r, expected only Links' % contents())
+            check(os.listdir(links) == ['a.lnk'] and digest(planted) == planted_digest,
+                  'the uninstaller changed the Links folder: %r' % os.listdir(links))
             check(not any(alive(pid) for pid in installed), 'the uninstaller left the installed bar running')
             check(other.poll() is None, 'the uninstaller ended the copy in another folder')
-            print('uninstalled while running: nothing left; the copy in C:\\other runs on')
+            print('uninstalled while running: only Links left; the copy in C:\\other runs on')
+
+            bar.wine(setup, '/S', timeout=120)
+            check(digest(planted) == planted_digest, 'installing again changed the Links folder')
+            bar.wine(os.path.join(install_dir, 'uninstall.exe'), '/S', '/REMOVELINKS', timeout=60)
+            gone = wait_for(lambda: not os.path.exists(install_dir), 60, interval=0.5)
+            check(gone, 'uninstalling with /REMOVELINKS left %r' % contents())
+            print('uninstalled with /REMOVELINKS: nothing left')
     finally:
         shutil.rmtree(work, ignore_errors=True)
     print('PASS')
