@@ -4,9 +4,11 @@
 #include <shlwapi.h>
 
 #include <utility>
+#include <vector>
 
 #include "win32/Shell.h"
 #include "win32/Strings.h"
+#include "win32/WineQuirks.h"
 
 namespace nimbrel::win32 {
 namespace {
@@ -31,6 +33,14 @@ std::wstring Pattern(std::wstring folder) {
 class ChangeHandle {
 public:
     ChangeHandle() = default;
+    ChangeHandle(ChangeHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    ChangeHandle& operator=(ChangeHandle&& other) noexcept {
+        if (this != &other) {
+            Close();
+            handle_ = std::exchange(other.handle_, nullptr);
+        }
+        return *this;
+    }
     ChangeHandle(const ChangeHandle&) = delete;
     ChangeHandle& operator=(const ChangeHandle&) = delete;
     ~ChangeHandle() { Close(); }
@@ -59,6 +69,27 @@ public:
 private:
     HANDLE handle_ = nullptr;
 };
+
+// Handles on the folders directly in folder, as many as one wait takes beside the others.
+std::vector<ChangeHandle> WatchFoldersIn(const std::wstring& folder, std::size_t room) {
+    std::vector<ChangeHandle> handles;
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileExW(Pattern(folder).c_str(), FindExInfoBasic, &found,
+                                             FindExSearchLimitToDirectories, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return handles;
+    do {
+        const std::wstring_view name = found.cFileName;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || name == L"." || name == L"..")
+            continue;
+        ChangeHandle handle;
+        handle.Open(folder + L"\\" + found.cFileName, false);
+        if (handle)
+            handles.push_back(std::move(handle));
+    } while (handles.size() < room && ::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return handles;
+}
 
 bool Execute(HWND owner, const std::wstring& path, const std::wstring& directory) {
     SHELLEXECUTEINFOW info{};
@@ -118,25 +149,39 @@ void FolderWatch::Announce() {
 void FolderWatch::Wait() noexcept {
     try {
         const std::wstring parent = FolderOf(folder_);
+        const bool eachFolderToo = SubtreeWatchMissesFoldersAlreadyThere();
         ChangeHandle parentChanges;
         ChangeHandle folderChanges;
+        std::vector<ChangeHandle> innerChanges;
+        const auto watchFolder = [&] {
+            folderChanges.Open(folder_, true);
+            innerChanges.clear();
+            if (eachFolderToo && folderChanges)
+                innerChanges = WatchFoldersIn(folder_, MAXIMUM_WAIT_OBJECTS - 3);
+        };
         parentChanges.Open(parent, false);
-        folderChanges.Open(folder_, true);
+        watchFolder();
         bool pending = false;
         DWORD pendingSince = 0;
+        const auto gather = [&] {
+            if (!pending) {
+                pending = true;
+                pendingSince = ::GetTickCount();
+            }
+        };
+        std::vector<HANDLE> handles;
         for (;;) {
-            HANDLE handles[3] = {stop_.get(), nullptr, nullptr};
-            DWORD count = 1;
-            DWORD parentIndex = MAXDWORD;
-            DWORD folderIndex = MAXDWORD;
-            if (parentChanges) {
-                parentIndex = count;
-                handles[count++] = parentChanges.get();
-            }
-            if (folderChanges) {
-                folderIndex = count;
-                handles[count++] = folderChanges.get();
-            }
+            handles.assign(1, stop_.get());
+            const DWORD parentIndex = parentChanges ? static_cast<DWORD>(handles.size()) : MAXDWORD;
+            if (parentChanges)
+                handles.push_back(parentChanges.get());
+            const DWORD folderIndex = folderChanges ? static_cast<DWORD>(handles.size()) : MAXDWORD;
+            if (folderChanges)
+                handles.push_back(folderChanges.get());
+            const auto innerIndex = static_cast<DWORD>(handles.size());
+            for (const ChangeHandle& inner : innerChanges)
+                handles.push_back(inner.get());
+
             DWORD timeout = INFINITE;
             if (pending) {
                 const DWORD waited = ::GetTickCount() - pendingSince;
@@ -145,7 +190,8 @@ void FolderWatch::Wait() noexcept {
             // Nothing tells of the folder's coming: look for it now and then.
             if (!parentChanges && !folderChanges && timeout > kRetryMilliseconds)
                 timeout = kRetryMilliseconds;
-            const DWORD woken = ::WaitForMultipleObjects(count, handles, FALSE, timeout);
+            const DWORD woken =
+                ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, timeout);
             if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED)
                 return;
             if (woken == WAIT_TIMEOUT) {
@@ -155,11 +201,9 @@ void FolderWatch::Wait() noexcept {
                 }
                 if (!parentChanges && !folderChanges) {
                     parentChanges.Open(parent, false);
-                    folderChanges.Open(folder_, true);
-                    if (folderChanges) {
-                        pending = true;
-                        pendingSince = ::GetTickCount();
-                    }
+                    watchFolder();
+                    if (folderChanges)
+                        gather();
                 }
                 continue;
             }
@@ -167,15 +211,18 @@ void FolderWatch::Wait() noexcept {
             if (index == parentIndex) {
                 if (!parentChanges.Rearm())
                     parentChanges.Open(parent, false);
-                // The folder itself may have come, gone or been renamed: the handle follows the old one.
-                folderChanges.Open(folder_, true);
-            } else if (index == folderIndex && !folderChanges.Rearm()) {
-                folderChanges.Open(folder_, true);
+                // The folder itself may have come, gone or been renamed, and a handle follows the folder, not the name.
+                watchFolder();
+            } else if (index == folderIndex) {
+                if (!folderChanges.Rearm() || eachFolderToo)
+                    watchFolder();
+            } else if (index >= innerIndex && index - innerIndex < innerChanges.size()) {
+                // A folder that went is noticed by the folder's own handle too, which then watches the folders again.
+                const auto inner = innerChanges.begin() + (index - innerIndex);
+                if (!inner->Rearm())
+                    innerChanges.erase(inner);
             }
-            if (!pending) {
-                pending = true;
-                pendingSince = ::GetTickCount();
-            }
+            gather();
         }
     } catch (...) {
         // The watch falls silent rather than ending the program.

@@ -28,4 +28,8 @@ bool DelayImportsSearchProgramFolder() {
     return RunningOnWine();
 }
 
+bool SubtreeWatchMissesFoldersAlreadyThere() {
+    return RunningOnWine();
+}
+
 }  // namespace nimbrel::win32

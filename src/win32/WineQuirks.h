@@ -18,4 +18,9 @@ bool TipTimerOutlivesDeactivation();
 // takes msimg32 that way), so there the program loads those from the system folder before anything needs them.
 bool DelayImportsSearchProgramFolder();
 
+// Windows' change notification on a folder's whole tree (FindFirstChangeNotificationW with bWatchSubtree) reports
+// changes in every folder below it. Wine 8's reports them only in folders made after the watch began, so there a watch
+// also waits on each folder directly in the one it watches.
+bool SubtreeWatchMissesFoldersAlreadyThere();
+
 }  // namespace nimbrel::win32
