@@ -330,13 +330,16 @@ TEST_F(OpenEntryTest, AFailureIsTheShellsOwnMessage) {
     const struct {
         const char* what;
         std::wstring path;
+        bool folder;
     } rows[] = {
-        {"a file that is not there", scratch.Join(L"absent.lnk")},
-        {"a broken shortcut", shortcut},
+        {"a file that is not there", scratch.Join(L"absent.lnk"), false},
+        {"a broken shortcut", shortcut, false},
+        {"a folder that is not there", scratch.Join(L"absent folder"), true},
     };
     for (const auto& row : rows) {
         const MessageBoxCloser closer;
-        const bool opened = folders.OpenEntry(WideToUtf8(row.path));
+        const std::string path = WideToUtf8(row.path);
+        const bool opened = row.folder ? folders.ExploreFolder(path) : folders.OpenEntry(path);
         PumpUntil([] { return false; }, 300);
         EXPECT_FALSE(opened) << row.what;
         EXPECT_GE(closer.Closed(), 1) << row.what << ": the shell said nothing";
