@@ -15,16 +15,16 @@ constexpr CLSID kShellLink = {0x00021401, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x0
 
 }  // namespace
 
-bool MakeShortcut(const std::wstring& path, const ShortcutSpec& spec) {
+bool MakeShortcut(const std::wstring& path, const ShortcutFields& fields) {
     ComPtr<IShellLinkW> link;
     if (FAILED(::CoCreateInstance(kShellLink, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW), link.put_void())))
         return false;
-    link->SetPath(spec.target.c_str());
-    if (!spec.arguments.empty())
-        link->SetArguments(spec.arguments.c_str());
-    if (!spec.workingFolder.empty())
-        link->SetWorkingDirectory(spec.workingFolder.c_str());
-    link->SetShowCmd(spec.showCommand);
+    link->SetPath(fields.target.c_str());
+    if (!fields.arguments.empty())
+        link->SetArguments(fields.arguments.c_str());
+    if (!fields.workingFolder.empty())
+        link->SetWorkingDirectory(fields.workingFolder.c_str());
+    link->SetShowCmd(fields.showCommand);
     ComPtr<IPersistFile> file;
     if (FAILED(link->QueryInterface(__uuidof(IPersistFile), file.put_void())))
         return false;

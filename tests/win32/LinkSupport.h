@@ -9,7 +9,7 @@
 
 namespace nimbrel::win32::test {
 
-struct ShortcutSpec {
+struct ShortcutFields {
     std::wstring target;
     std::wstring arguments;
     std::wstring workingFolder;
@@ -17,7 +17,7 @@ struct ShortcutSpec {
 };
 
 // Saves a shell link at path; false on failure. COM must be initialised on the calling thread.
-bool MakeShortcut(const std::wstring& path, const ShortcutSpec& spec);
+bool MakeShortcut(const std::wstring& path, const ShortcutFields& fields);
 
 // Dispatches this thread's messages until done() holds or the time is up; true when done() held.
 bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds);
