@@ -4,8 +4,10 @@
 // nested message pump and message boxes, Timers the timers; MenuLoop knows whether a menu is open and keeps a
 // drop-down's life (DropDownScope); CommandBarView builds and lays out the toolbar, BarLooks (ToolbarLook) styles and
 // paints it, ToolbarKeys works its keyboard, PopupMenus shows the drop-down menus, Pictures cuts the picture strips;
-// Shell, Files and SingleBar are the shell, the settings file and the one bar per folder; Dpi, Units, Strings and
-// DllSearch the scale, twips, text and DLL search; WineQuirks holds every Wine-only path, chosen at run time.
+// Shell, Files and SingleBar are the shell, the settings file and the one bar per folder; LinksFolder lists, orders,
+// watches and opens the Links folder's entries, LinkIcons makes their pictures, UiThreadQueue brings other threads'
+// results to the message loop; Dpi, Units, Strings and DllSearch the scale, twips, text and DLL search; WineQuirks
+// holds every Wine-only path, chosen at run time.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +16,7 @@
 #include "win32/CommandBarView.h"
 #include "win32/Desktop.h"
 #include "win32/Files.h"
+#include "win32/LinksFolder.h"
 #include "win32/MainWindow.h"
 #include "win32/MenuLoop.h"
 #include "win32/Shell.h"
@@ -31,8 +34,9 @@ public:
           pump_(window_, menuLoop_),
           shell_(window_.Handle()),
           barViews_(window_, menuLoop_, instance),
-          platform_{window_, screen_, timers_,  pointer_,  pump_,   messageBox_,
-                    files_,  shell_,  process_, barViews_, startup_} {}
+          folders_(window_.Handle()),
+          platform_{window_, screen_, timers_,  pointer_,  pump_,    messageBox_,
+                    files_,  shell_,  process_, barViews_, startup_, folders_} {}
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
 
@@ -53,6 +57,7 @@ private:
     Process process_;
     BarViewFactory barViews_;
     StartupShortcut startup_;
+    Folders folders_;
     Platform platform_;
 };
 

@@ -32,4 +32,8 @@ bool ReplaceFileLeavesLitter() {
     return RunningOnWine();
 }
 
+bool SubtreeWatchMissesFoldersAlreadyThere() {
+    return RunningOnWine();
+}
+
 }  // namespace nimbrel::win32

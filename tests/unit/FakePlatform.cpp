@@ -449,7 +449,7 @@ std::shared_ptr<IImageList> FakeBarViewFactory::LoadImageList() {
 }
 
 FakeSystem::FakeSystem()
-    : platform{window, screen, clock, pointer, pump, messageBox, files, shell, process, barViews, startup} {}
+    : platform{window, screen, clock, pointer, pump, messageBox, files, shell, process, barViews, startup, folders} {}
 
 std::unique_ptr<frmMain> FakeSystem::MakeForm() {
     // The form is made at the system's present scale.
