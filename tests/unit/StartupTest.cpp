@@ -40,8 +40,8 @@ TEST(LoadMainWindow, RunsItsStepsInOrder) {
                 calls.push_back(e);
         }
         // The 32-bit Program Files folder (42) is looked up right after the Program Files folder (38).
-        std::vector<std::string> expected = {"shell.GetSpecialFolder(38)", "shell.GetSpecialFolder(42)", "bar0.Align=none",
-                                             "bar0.Height=0", "bar0.Width=0"};
+        std::vector<std::string> expected = {"shell.GetSpecialFolder(38)", "shell.GetSpecialFolder(42)",
+                                             "bar0.Align=none", "bar0.Height=0", "bar0.Width=0"};
         expected.insert(expected.end(), placement.begin(), placement.end());
         expected.insert(expected.end(),
                         {"bar0.ImageList0", "bar0.ImageList1", "bar0.Style=0", "window.Show", "window.KeyPreview=0",
