@@ -228,6 +228,11 @@ struct ToolButtonView {
     bool separator = false;
     bool dropDown = false;
     bool visible = true;
+    // A file or folder whose picture the shell draws for the button, in place of the bar's own picture icon.
+    std::string picture;
+    // One of the user's own buttons at the bar's end: when the bar is too short for them, those that do not fit go
+    // into a » menu.
+    bool overflows = false;
 };
 
 // One entry of a drop-down menu.
@@ -235,6 +240,7 @@ struct ToolButtonView {
 // entries, separators included: that number is what TrackPopup gives back for a choice.
 struct MenuItemView {
     int icon = -1;
+    std::string picture;  // as ToolButtonView::picture, in place of icon
     std::string caption;  // '&' marks the access key
     bool enabled = true;
     bool separator = false;
@@ -265,6 +271,8 @@ public:
     // A right-click on the bar, or the context-menu key or Shift+F10 on it: the menu belongs beside anchor. key is the
     // button's under the pointer or lit, empty elsewhere on the bar.
     virtual void OnContextMenu(const std::string& key, const PopupAnchor& anchor) = 0;
+    // The » button, with the keys of the buttons that did not fit on the bar.
+    virtual void OnOverflowPressed(const std::vector<std::string>& keys, const PopupAnchor& anchor) = 0;
 };
 
 class ICommandBarView {

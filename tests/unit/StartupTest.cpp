@@ -33,10 +33,11 @@ TEST(LoadMainWindow, RunsItsStepsInOrder) {
         auto form = sys.MakeForm();
         ASSERT_EQ(form->LoadMainWindow(), frmMain::LoadResult::Shown);
 
-        // Everything but the file checks of the catalogue, in the order it happened.
+        // Everything but the file checks of the catalogue and the listing of a Links folder (there is none), in the
+        // order it happened.
         std::vector<std::string> calls;
         for (const std::string& e : sys.log.Entries()) {
-            if (e.rfind("files.", 0) != 0)
+            if (e.rfind("files.", 0) != 0 && e.rfind("folders.", 0) != 0)
                 calls.push_back(e);
         }
         // The 32-bit Program Files folder (42) is looked up right after the Program Files folder (38).
