@@ -1,6 +1,8 @@
 #include "win32/CommandBarView.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <cwchar>
 
 #include "links/Links.h"
@@ -23,6 +25,30 @@ constexpr int kPaddingX = 7;
 constexpr int kPaddingY = 6;
 // 8.25 pt in hundredths.
 constexpr int kFontPointsTimes100 = 825;
+
+// A copy of a size x size picture with premultiplied alpha, as the shell's pictures are, in the straight alpha that
+// an image list takes.
+UniqueBitmap StraightCopy(HBITMAP premultiplied, int size) {
+    DIBSECTION section{};
+    void* bits = nullptr;
+    UniqueBitmap copy = TopDownDib(size, size, bits);
+    if (!copy || ::GetObjectW(premultiplied, sizeof(section), &section) != sizeof(section) ||
+        section.dsBm.bmBits == nullptr || section.dsBm.bmWidth != size || std::abs(section.dsBm.bmHeight) != size)
+        return {};
+    const auto* from = static_cast<const std::uint32_t*>(section.dsBm.bmBits);
+    auto* to = static_cast<std::uint32_t*>(bits);
+    for (int i = 0; i < size * size; ++i) {
+        const std::uint32_t pixel = from[i];
+        const std::uint32_t alpha = pixel >> 24;
+        if (alpha == 0) {
+            to[i] = 0;
+            continue;
+        }
+        auto channel = [&](int shift) { return std::min(255U, ((pixel >> shift) & 0xFFU) * 255U / alpha) << shift; };
+        to[i] = (alpha << 24) | channel(16) | channel(8) | channel(0);
+    }
+    return copy;
+}
 
 int FontHeight(int dpi) {
     return -::MulDiv(kFontPointsTimes100, dpi, 7200);
@@ -286,27 +312,36 @@ void CommandBarView::MakeOwnPictures() {
         if (!button.picture.empty())
             paths.push_back(button.picture);
     }
+    ownStraight_.clear();
+    ownStraight_.resize(paths.size());
     if (paths.empty()) {
         if (linkIcons_)
             linkIcons_->Cancel();
         return;
     }
-    const int size = pictureSize_;
-    ownPictures_.reset(::ImageList_Create(size, size, ILC_COLOR32, static_cast<int>(paths.size()), 0));
-    void* bits = nullptr;
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    const UniqueBitmap blank(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    for (std::size_t i = 0; i < paths.size(); ++i)
-        ::ImageList_Add(ownPictures_.get(), blank.get(), nullptr);
-    ::SendMessageW(toolbar_.get(), TB_SETIMAGELIST, kOwnPictures, reinterpret_cast<LPARAM>(ownPictures_.get()));
+    ShowOwnPictures();
     if (!linkIcons_)
         linkIcons_.emplace();
-    linkIcons_->Request(std::move(paths), size, [this](std::vector<LinkPicture> pictures, bool) {
-        for (const LinkPicture& picture : pictures)
-            ::ImageList_Replace(ownPictures_.get(), static_cast<int>(picture.position), picture.bitmap.get(), nullptr);
-        ::InvalidateRect(toolbar_.get(), nullptr, FALSE);
+    linkIcons_->Request(std::move(paths), pictureSize_, [this](std::vector<LinkPicture> pictures, bool) {
+        for (const LinkPicture& picture : pictures) {
+            if (picture.position < ownStraight_.size())
+                ownStraight_[picture.position] = StraightCopy(picture.bitmap.get(), pictureSize_);
+        }
+        ShowOwnPictures();
     });
+}
+
+void CommandBarView::ShowOwnPictures() {
+    // A new list each time: an image list takes a picture's alpha when it is added, not when it is replaced.
+    const int size = pictureSize_;
+    UniqueImageList list(::ImageList_Create(size, size, ILC_COLOR32, static_cast<int>(ownStraight_.size()), 0));
+    void* bits = nullptr;
+    const UniqueBitmap blank = TopDownDib(size, size, bits);
+    for (const UniqueBitmap& picture : ownStraight_)
+        ::ImageList_Add(list.get(), picture ? picture.get() : blank.get(), nullptr);
+    ::SendMessageW(toolbar_.get(), TB_SETIMAGELIST, kOwnPictures, reinterpret_cast<LPARAM>(list.get()));
+    ownPictures_ = std::move(list);
+    ::InvalidateRect(toolbar_.get(), nullptr, FALSE);
 }
 
 void CommandBarView::FitOwnButtons() {

@@ -84,6 +84,7 @@ private:
     // The shell's pictures of the user's own buttons: blank at first, so that no paint waits for them, then each
     // as it is made.
     void MakeOwnPictures();
+    void ShowOwnPictures();
     // Hides the user's own buttons that do not fit along the bar and shows the » button for them.
     void FitOwnButtons();
     RECT BandRect() const;
@@ -109,6 +110,8 @@ private:
     std::optional<ToolbarKeys> keys_;
     int pictureSize_ = 0;
     UniqueImageList ownPictures_;
+    // The pictures made so far, in straight alpha; empty where none has come yet.
+    std::vector<UniqueBitmap> ownStraight_;
     // Declared after the toolbar and its pictures: it goes first, and no picture arrives after them.
     std::optional<LinkIcons> linkIcons_;
     PopupMenus menus_;

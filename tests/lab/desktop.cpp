@@ -10,7 +10,8 @@
 //   desktop window TITLE [L T R B]  an ordinary window that takes the foreground; runs until it is closed
 //   desktop focusevents          every EVENT_OBJECT_FOCUS of other programs, from an out-of-context WinEvent hook,
 //                                as screen readers hear them; runs until ended
-//   desktop link LNK TARGET [ARGS]  writes a shell link to TARGET, with ARGS, as Explorer makes one
+//   desktop link LNK TARGET [ARGS [ICON]]  writes a shell link to TARGET, with ARGS and the picture of the .ico
+//                                file ICON, as Explorer makes one
 //
 // The two windows write down what they are told: SETTINGCHANGE, DISPLAYCHANGE, KEY, CHAR, ACTIVATE, CLOSE.
 // Output is one record a line, fields separated by tabs, text fields last, UTF-8, flushed at once.
@@ -330,6 +331,8 @@ int Link(int argc, wchar_t** argv) {
         result = link->SetPath(argv[3]);
     if (SUCCEEDED(result) && argc > 4)
         result = link->SetArguments(argv[4]);
+    if (SUCCEEDED(result) && argc > 5)
+        result = link->SetIconLocation(argv[5], 0);
     if (SUCCEEDED(result))
         result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
     if (SUCCEEDED(result))
