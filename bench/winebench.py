@@ -39,13 +39,14 @@ STEPS = [
     ("COM apartment", r"Ret  combase\.CoInitializeEx"),
     ("main window", r"Call shell32\.SHGetSpecialFolderLocation"),
     ("Program Files folders, settings, placement", r"Call KERNEL32\.\w+\(.*microsoft office"),
-    ("catalogue and install checks", r"Call combase\.CoCreateInstance"),
+    ("catalogue and install checks", r"Call user32\.GetFocus"),
+    ("GetFocus, the toolbar's first call", r"Ret  user32\.GetFocus"),
     ("pictures: WIC loaded, the strip decoded, the image list", r"CreateWindowExW\(.*ToolbarWindow32"),
     ("toolbar: created and filled, look and style", r"Call user32\.ShowWindow\([0-9a-f]+,00000005\)"),
     ("ShowWindow until X maps the window", None),
 ]
 RELAYED = ("SetDefaultDllDirectories;CreateMutexW;InitCommonControlsEx;CoInitializeEx;SHGetSpecialFolderLocation;"
-           "CreateFileW;GetFileAttributesW;CoCreateInstance;CreateWindowExW;ShowWindow")
+           "CreateFileW;GetFileAttributesW;GetFocus;CreateWindowExW;ShowWindow")
 
 
 def step_times(trace, spawn_ms, map_ms):
