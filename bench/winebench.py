@@ -1,5 +1,6 @@
 #!/usr/bin/python3
 """Nimbrel.exe against a bare Win32 window under Wine on Xvfb: start-up, memory, idle cost, reaction, launch.
+With two --variant options, only start-up and memory of the two, started in turns.
 
 Run through bench/run-bench.sh, which builds the programs first. Everything happens in one Wine prefix on one
 private display with one persistent wineserver, and a sleeping helper process keeps Wine's background processes
@@ -10,6 +11,7 @@ import argparse
 import json
 import os
 import platform
+import re
 import statistics
 import subprocess
 import sys
@@ -27,10 +29,82 @@ BARE_DLLS = r"C:\bench\bare\bare-dlls.exe"
 IDLE = r"C:\bench\idle.exe"
 
 
+# The start-up in steps, from Wine's relay trace of one start: each step ends where the line of the next one shows
+# (the last one ends at the window's map, seen from X). Wine stamps each line with CLOCK_MONOTONIC_RAW in ms.
+STEPS = [
+    ("Wine: the process started, the exe mapped", r'Loaded L".*\\Nimbrel\.exe"'),
+    ("loader: the imported system DLLs mapped and attached", r"Call KERNEL32\.SetDefaultDllDirectories"),
+    ("DLL search narrowed, the bar's folder claimed", r"Ret  KERNEL32\.CreateMutexW"),
+    ("InitCommonControlsEx: comctl32 6, the X11 driver, uxtheme", r"Ret  comctl32\.InitCommonControlsEx"),
+    ("COM apartment", r"Ret  combase\.CoInitializeEx"),
+    ("main window", r"Call shell32\.SHGetSpecialFolderLocation"),
+    ("Program Files folders, settings, placement", r"Call KERNEL32\.\w+\(.*microsoft office"),
+    ("catalogue and install checks", r"Call user32\.GetFocus"),
+    ("GetFocus, the toolbar's first call", r"Ret  user32\.GetFocus"),
+    ("pictures: WIC loaded, the strip decoded, the image list", r"CreateWindowExW\(.*ToolbarWindow32"),
+    ("toolbar: created and filled, look and style", r"Call user32\.ShowWindow\([0-9a-f]+,00000005\)"),
+    ("ShowWindow until X maps the window", None),
+]
+RELAYED = ("SetDefaultDllDirectories;CreateMutexW;InitCommonControlsEx;CoInitializeEx;SHGetSpecialFolderLocation;"
+           "CreateFileW;GetFileAttributesW;GetFocus;CreateWindowExW;ShowWindow")
+
+
+def step_times(trace, spawn_ms, map_ms):
+    """The ms of each step of STEPS in a trace; None for a step whose line is missing (the next one takes its time)."""
+    stamped = [(int(m[1]) * 1000 + int(m[2]), line) for m, line in
+               ((re.match(r"(\d+)\.(\d{3}):", line), line) for line in trace.splitlines()) if m]
+    times, at, since = [], 0, spawn_ms
+    for _, pattern in STEPS:
+        if pattern is None:
+            found, end = at, map_ms
+        else:
+            found = next((i for i in range(at, len(stamped)) if re.search(pattern, stamped[i][1])), None)
+            end = None if found is None else stamped[found][0]
+        times.append(None if end is None else end - since)
+        if end is not None:
+            at, since = found, end
+    return times
+
+
+def plant_links(folder, count):
+    links = folder / "Links"
+    links.mkdir()
+    for i in range(1, count + 1):
+        (links / f"Site {i:02}.url").write_bytes(b"[InternetShortcut]\r\nURL=http://example.com/%d/\r\n" % i)
+
+
+# What a set-up plants beside the exe: "plain" nothing, "links=N" a Links folder of N internet shortcuts.
+SETUPS = {"plain": lambda folder, count: None, "links": plant_links}
+
+
+class Variant:
+    """An exe started from its own folder C:\\bench\\<key> with the bar's settings and its set-up beside it."""
+
+    def __init__(self, key, label, exe, setup="plain"):
+        kind = setup.partition("=")[0]
+        if kind not in SETUPS:
+            raise SystemExit(f"unknown set-up {setup!r}: {', '.join(SETUPS)}")
+        self.key, self.label, self.exe, self.setup = key, label, exe, setup
+        self.folder = f"C:\\bench\\{key}"
+        self.path = self.folder + "\\Nimbrel.exe"
+
+    def plant(self, bar):
+        bar.plant(self.exe, self.path)
+        bar.path(self.folder + "\\Nimbrel.Txt").write_bytes(bar.settings)
+        kind, _, count = self.setup.partition("=")
+        SETUPS[kind](bar.path(self.folder), int(count or 0))
+
+    def __str__(self):
+        return self.label + ("" if self.setup == "plain" else f", {self.setup}")
+
+
 class Bench:
-    def __init__(self, args):
-        self.args = args
-        self.bar = Bar("bench", args.exe, folder=r"C:\bench\Nimbrel", server=True).open()
+    def __init__(self, args, variants):
+        self.args, self.variants = args, variants
+        # The bar's own folder is the first variant's: idle, reaction and launch run it.
+        self.bar = Bar("bench", folder=variants[0].folder, server=True).open()
+        for variant in variants:
+            variant.plant(self.bar)
         build = Path(args.build)
         self.bar.plant(build / "bare.exe", BARE)
         self.bar.plant(build / "bare-dlls.exe", BARE_DLLS)
@@ -46,7 +120,7 @@ class Bench:
     def launch(self, path=None, title="Nimbrel", pointer=None):
         ms = self.bar.launch(pointer, path, title)
         image = observe.image_name(self.bar.proc.pid)
-        if (path or self.bar.exe_path).rsplit("\\", 1)[-1].lower() not in image.lower():
+        if (path or self.bar.exe_path).lower() not in image.lower():
             raise Failure(f"pid {self.bar.proc.pid} is {image!r}, not {path}")
         return ms
 
@@ -55,26 +129,54 @@ class Bench:
         time.sleep(0.7)  # let the wineserver finish the process off before the next start
 
     def start_and_memory(self, path, title):
+        """(ms to the map, RSS MiB and CPU ms of the process 3 s after the start); the CPU time is the start-up's work
+        with little of the waits that a busy machine adds to the first figure."""
         ms = self.launch(path, title)
         time.sleep(max(0.0, 3.0 - ms / 1000))
-        rss = observe.rss_kib(self.bar.proc.pid)
+        pid = self.bar.proc.pid
+        rss, cpu = observe.rss_kib(pid), observe.cpu_ns(pid)
         self.stop()
-        return ms, rss / 1024.0
+        return ms, rss / 1024.0, cpu / 1e6
 
-    def pairs(self):
+    def rounds(self):
+        """Each round starts the variants in turns (the first one goes first in odd rounds, last in even ones), then
+        the bare window, then its floor: the bare window with the bar's system libraries. Round 0 warms up."""
         rows = []
         for i in range(self.args.pairs + 1):
-            a = self.start_and_memory(None, "Nimbrel")
-            b = self.start_and_memory(BARE, "Bare")
-            # Not part of the pair: the bare window with the bar's system libraries, to tell their share.
-            c = self.start_and_memory(BARE_DLLS, "BareDlls")
-            label = "warm-up" if i == 0 else f"pair {i}"
-            log(f"{label}: start-up {a[0]:.1f} / {b[0]:.1f} ms (with libraries {c[0]:.1f}), "
-                f"RSS {a[1]:.1f} / {b[1]:.1f} MiB (with libraries {c[1]:.1f})")
+            order = self.variants if i % 2 else self.variants[::-1]
+            starts = [(v.key, v.path, "Nimbrel") for v in order] + [("bare", BARE, "Bare"), ("floor", BARE_DLLS,
+                                                                                            "BareDlls")]
+            row = {"first": order[0].key}
+            for key, path, title in starts:
+                row[key] = self.start_and_memory(path, title)
+            log(f"{'warm-up' if i == 0 else f'round {i}'}: " +
+                ", ".join(f"{key} {row[key][0]:.1f} ms {row[key][1]:.1f} MiB" for key, _, _ in starts))
             if i > 0:
-                rows.append({"startup_nimbrel_ms": a[0], "startup_bare_ms": b[0], "rss_nimbrel_mib": a[1],
-                             "rss_bare_mib": b[1], "startup_dlls_ms": c[0], "rss_dlls_mib": c[1]})
+                rows.append(row)
         return rows
+
+    def steps(self):
+        """Each variant started in turns with Wine's relay trace on, --steps times: the steps' durations."""
+        bar, env, output = self.bar, self.bar.env, self.bar.output
+        bar.wine("reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude", "/d", RELAYED, "/f")
+        bar.env = dict(env, WINEDEBUG="+timestamp,+loaddll,+relay")
+        found = {v.key: [] for v in self.variants}
+        try:
+            for i in range(self.args.steps):
+                for v in self.variants if i % 2 else self.variants[::-1]:
+                    mark = bar.watcher.mark()
+                    with open(bar.prefix / "trace.txt", "wb") as bar.output:
+                        ms = self.launch(v.path)
+                        raw_ns = time.clock_gettime_ns(time.CLOCK_MONOTONIC_RAW) - observe.now_ns()
+                        self.stop()
+                    map_ns = next(e[0] for e in bar.watcher.since(mark) if e[1] == "map" and e[2] == bar.wid)
+                    map_ms = (map_ns + raw_ns) / 1e6
+                    times = step_times((bar.prefix / "trace.txt").read_text(errors="replace"), map_ms - ms, map_ms)
+                    log(f"traced start of {v.key}: {ms:.1f} ms, steps {times}")
+                    found[v.key].append(times)
+        finally:
+            bar.env, bar.output = env, output
+        return found
 
     # --- idle ---------------------------------------------------------------------------------------------------------
     def idle(self, path, title, pointer, label):
@@ -204,37 +306,85 @@ def verdict(ok):
     return "met" if ok else "NOT met"
 
 
-def report(m, rows, idle, react, launches, args):
+def spread(values, digits=1, prefix="", sign=""):
+    """Median (quartiles; min–max) of values."""
+    q1, q2, q3 = statistics.quantiles(values, n=4, method="inclusive") if len(values) > 1 else values * 3
+    f = lambda v: f"{prefix}{v:{sign}.{digits}f}"
+    return f"{f(q2)} ({f(q1)}–{f(q3)}; {f(min(values))}–{f(max(values))})"
+
+
+def startup_report(rows, variants, limit):
+    """Every program's start-up, CPU time and memory over the rounds, each variant against the bare window and its
+    floor; with two variants, the second one against the first, pair by pair."""
     med = statistics.median
-    s_n = [r["startup_nimbrel_ms"] for r in rows]
-    s_b = [r["startup_bare_ms"] for r in rows]
-    m_n = [r["rss_nimbrel_mib"] for r in rows]
-    m_b = [r["rss_bare_mib"] for r in rows]
-    s_ratio = [a / b for a, b in zip(s_n, s_b)]
-    m_diff = [a - b for a, b in zip(m_n, m_b)]
+    keys = [v.key for v in variants] + ["bare", "floor"]
+    names = {v.key: f"{v.key}: {v}" for v in variants}
+    names.update(bare="bare window", floor="floor: bare window + the bar's system libraries")
+    ms, mib, cpu = ({k: [r[k][i] for r in rows] for k in keys} for i in range(3))
+    ratio = lambda k, base, of=ms: [a / b for a, b in zip(of[k], of[base])]
+    pair = len(variants) == 2
+    lines = [f"Per round, ms from the start to the window's map ({', '.join(names[k] for k in keys)}):",
+             "| round | first | " + " | ".join(keys) + (" | B / A |" if pair else " |"),
+             "|---" * (2 + len(keys) + pair) + "|"]
+    for i, r in enumerate(rows, 1):
+        lines.append(f"| {i} | {r['first']} | " + " | ".join(f"{r[k][0]:.1f}" for k in keys) +
+                     (f" | {r['B'][0] / r['A'][0]:.3f} |" if pair else " |"))
+    lines += ["", f"Over {len(rows)} rounds: median (quartiles; min–max); ratios are taken in each round; CPU and "
+              "RSS of the process 3 s after its start.",
+              "| program | start-up ms | x bare | x floor | CPU ms | RSS MiB |", "|---|---|---|---|---|---|"]
+    for k in keys:
+        against = [spread(ratio(k, base), 2, "x") if base != k else "-" for base in ("bare", "floor")]
+        figures = [spread(ms[k]), *against, spread(cpu[k]), spread(mib[k])]
+        lines.append(f"| {names[k]} | {' | '.join(figures)} |")
+    if pair:
+        ab = ratio("B", "A")
+        by_first = {k: [x for x, r in zip(ab, rows) if r["first"] == k] for k in "AB"}
+        lines += ["", f"B / A, pair by pair: start-up {spread(ab, 3, 'x')} over {len(ab)} pairs ("
+                  + "; ".join(f"x{med(v):.3f} in the {len(v)} where {k} went first" for k, v in by_first.items() if v)
+                  + f"); CPU {spread(ratio('B', 'A', cpu), 3, 'x')}; "
+                  f"RSS B - A {spread([y - x for x, y in zip(mib['A'], mib['B'])], sign='+')} MiB."]
+        if limit:
+            lines.append(f"Goal: start-up B / A at most x{limit:.2f}: {verdict(med(ab) <= limit)}.")
+    return lines
+
+
+def steps_report(steps, variants):
+    """The median of each step over the traced starts, per variant."""
+    keys = [v.key for v in variants]
+    lines = ["", f"Where start-up goes: ms per step, median (min–max) of {len(steps[keys[0]])} starts of each traced "
+             "by Wine (+timestamp,+loaddll,+relay)", "| step | " + " | ".join(keys) + " |",
+             "|---" * (1 + len(keys)) + "|"]
+    for i, (label, _) in enumerate(STEPS + [("whole start-up to the map", None)]):
+        cells = []
+        for k in keys:
+            values = [sum(d for d in run if d is not None) if i == len(STEPS) else run[i] for run in steps[k]]
+            values = [v for v in values if v is not None]
+            cells.append(f"{statistics.median(values):.0f} ({min(values):.0f}–{max(values):.0f})" if values else "-")
+        lines.append(f"| {label} | " + " | ".join(cells) + " |")
+    return lines
+
+
+def report(m, rows, variants, args, idle=None, react=None, launches=None, steps=None):
+    med = statistics.median
     lines = [f"Machine: {m['cpu']}, {m['cpus']} CPUs, {m['ram_gib']} GiB RAM, Debian {m['debian']}, "
              f"kernel {m['kernel']}, {m['wine']}, load average at the end {m['load'][0]:.2f}", ""]
-    lines.append("Per pair (Nimbrel / bare):")
-    lines.append("| pair | start-up Nimbrel ms | start-up bare ms | ratio | RSS Nimbrel MiB | RSS bare MiB | difference MiB "
-                 "| bare + libraries: start-up ms, RSS MiB |")
-    lines.append("|---|---|---|---|---|---|---|---|")
-    for i, r in enumerate(rows, 1):
-        lines.append(f"| {i} | {r['startup_nimbrel_ms']:.1f} | {r['startup_bare_ms']:.1f} | {s_ratio[i - 1]:.2f} | "
-                     f"{r['rss_nimbrel_mib']:.1f} | {r['rss_bare_mib']:.1f} | {m_diff[i - 1]:+.1f} | "
-                     f"{r['startup_dlls_ms']:.1f}, {r['rss_dlls_mib']:.1f} |")
+    lines += startup_report(rows, variants, args.limit)
+    if steps:
+        lines += steps_report(steps, variants)
+    if idle is None:
+        return "\n".join(lines)
     lines.append("")
+    s_ratio = [r["A"][0] / r["bare"][0] for r in rows]
+    m_diff = [r["A"][1] - r["bare"][1] for r in rows]
     idle_n = [i for i in idle if i["label"].startswith("Nimbrel")]
     idle_b = [i for i in idle if i["label"].startswith("bare")][0]
     table = [("metric", "Nimbrel (median)", "bare (median)", "ratio / difference", "goal", "result")]
-    table.append(("start-up to window mapped", f"{med(s_n):.1f} ms", f"{med(s_b):.1f} ms",
-                  f"x{med(s_ratio):.2f} (median of pair ratios)", "<= 1.10 x bare", verdict(med(s_ratio) <= 1.10)))
-    table.append(("resident set 3 s after start", f"{med(m_n):.1f} MiB", f"{med(m_b):.1f} MiB",
-                  f"{med(m_diff):+.1f} MiB (median of pair differences)", "<= bare + 6 MiB", verdict(med(m_diff) <= 6.0)))
-    s_d = [r["startup_dlls_ms"] for r in rows]
-    m_d = [r["rss_dlls_mib"] for r in rows]
-    table.append(("(diagnostic) bare window + the bar's system libraries", f"{med(s_d):.1f} ms, {med(m_d):.1f} MiB",
-                  "-", f"x{med([d / b for d, b in zip(s_d, s_b)]):.2f} start-up, {med([d - b for d, b in zip(m_d, m_b)]):+.1f} MiB",
-                  "-", "-"))
+    table.append(("start-up to window mapped", f"{med(r['A'][0] for r in rows):.1f} ms",
+                  f"{med(r['bare'][0] for r in rows):.1f} ms", f"x{med(s_ratio):.2f} (median of pair ratios)",
+                  "<= 1.10 x bare", verdict(med(s_ratio) <= 1.10)))
+    table.append(("resident set 3 s after start", f"{med(r['A'][1] for r in rows):.1f} MiB",
+                  f"{med(r['bare'][1] for r in rows):.1f} MiB", f"{med(m_diff):+.1f} MiB (median of pair differences)",
+                  "<= bare + 6 MiB", verdict(med(m_diff) <= 6.0)))
     for i in idle_n:
         ticks = i["seconds"] / 2.0  # Timer1's period; the queries seen also count the toolbar's hover tracking
         per_tick = i["cpu_ms"] / ticks
@@ -266,31 +416,43 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--exe", required=True, help="Nimbrel.exe")
     parser.add_argument("--build", default=str(lab.HELPERS), help="folder with bare.exe, idle.exe, stamp.exe")
-    parser.add_argument("--pairs", type=int, default=7)
+    parser.add_argument("--variant", nargs=3, action="append", metavar=("LABEL", "EXE", "SETUP"),
+                        help="twice: the two variants to start in turns (plain, links=N)")
+    parser.add_argument("--pairs", type=int, help="rounds measured after the warm-up: 7, or 25 with two variants")
+    parser.add_argument("--limit", type=float, help="the most the second variant may take, as a ratio to the first")
+    parser.add_argument("--steps", type=int, default=0, help="traced starts of each variant, timing start-up's steps")
     parser.add_argument("--idle", type=float, default=60.0, help="seconds of idle measurement per program")
     parser.add_argument("--reactions", type=int, default=7, help="dock and park decisions measured, each")
     parser.add_argument("--launches", type=int, default=5)
     parser.add_argument("--out", help="write the table and the raw figures here (.md and .json)")
     args = parser.parse_args()
+    if args.variant and len(args.variant) != 2:
+        parser.error("--variant is given twice or not at all")
+    variants = [Variant(key, *v) for key, v in zip("AB", args.variant or [("this build", args.exe, "plain")])]
+    args.pairs = args.pairs or (25 if args.variant else 7)
     started = time.time()
-    bench = Bench(args)
+    bench = Bench(args, variants)
+    idle = react = launches = None
     try:
         log(f"display {bench.bar.display}, prefix {bench.bar.prefix}")
-        rows = bench.pairs()
-        idle = [bench.idle(None, "Nimbrel", None, "Nimbrel docked, pointer resting on the bar"),
-                bench.idle(None, "Nimbrel", bench.bar.away, "Nimbrel parked, pointer resting below the band"),
-                bench.idle(BARE, "Bare", None, "bare window")]
-        react, _ = bench.reaction()
-        launches = bench.click_to_launch()
+        rows = bench.rounds()
+        steps = bench.steps() if args.steps else None
+        if len(variants) == 1:
+            idle = [bench.idle(None, "Nimbrel", None, "Nimbrel docked, pointer resting on the bar"),
+                    bench.idle(None, "Nimbrel", bench.bar.away, "Nimbrel parked, pointer resting below the band"),
+                    bench.idle(BARE, "Bare", None, "bare window")]
+            react, _ = bench.reaction()
+            launches = bench.click_to_launch()
     finally:
         bench.close()
-    text = report(machine(), rows, idle, react, launches, args)
+    text = report(machine(), rows, variants, args, idle, react, launches, steps)
     text += f"\n\nWhole run: {time.time() - started:.0f} s."
     print("\n" + text)
     if args.out:
         Path(args.out + ".md").write_text(text + "\n")
-        Path(args.out + ".json").write_text(json.dumps({"pairs": rows, "idle": idle, "reaction": react,
-                                                        "launch_ms": launches}, indent=1, default=str))
+        raw = {"variants": {v.key: {"label": v.label, "exe": v.exe, "setup": v.setup} for v in variants},
+               "rounds": rows, "steps": steps, "idle": idle, "reaction": react, "launch_ms": launches}
+        Path(args.out + ".json").write_text(json.dumps(raw, indent=1, default=str))
     return 0
 
 

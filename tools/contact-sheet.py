@@ -8,6 +8,7 @@ open, and writes:
 
   docs/contact-sheet.png      every scale and look side by side, shown in the README
   docs/settings-menu.png      the bar's own menu, opened by a right-click, with Dock at open
+  docs/links-bar.png          a bar at the top and one at the left with a Links folder of the user's own programs
   docs/help/bar-labelled.pdf  the bar at 144 DPI with each button named, for the manual (built without Wine)
 
 Needs the Windows build (Nimbrel.exe and the test lab's programs), Wine, Xvfb, xdotool, ImageMagick and
@@ -68,6 +69,48 @@ def menu_picture(exe, out):
         bottom = max(frame[3] for frame in frames) + 16
         shot.crop((0, 0, right, bottom)).save(out)
         log(f"wrote {out} ({right} x {bottom}); menus at {frames}")
+
+
+# The user's own programs of the Links pictures: a name and the Tango picture its shortcut shows.
+OWN = (("Mail", "internet-mail"), ("Chat", "internet-group-chat"), ("Notes", "accessories-text-editor"),
+       ("Terminal", "utilities-terminal"), ("Calculator", "accessories-calculator"))
+
+
+def plant_own_programs(s):
+    """Shortcuts to a stand-in program, each with a Tango picture made into an .ico file, and a folder of two."""
+    s.install("Tools/tool.exe")
+    for name, picture in OWN:
+        icon = s.beside(f"Pictures\\{picture}.ico")
+        icon.parent.mkdir(parents=True, exist_ok=True)
+        with Image.open(f"/usr/share/icons/Tango/32x32/apps/{picture}.png") as png:
+            png.convert("RGBA").save(icon, sizes=[(32, 32)])
+        folder = "Links\\Work\\" if name in ("Terminal", "Calculator") else "Links\\"
+        s.beside(folder).mkdir(parents=True, exist_ok=True)
+        s.desktop("link", f"{s.folder}\\{folder}{name}.lnk", "C:\\Program Files\\Tools\\tool.exe", "",
+                  f"{s.folder}\\Pictures\\{picture}.ico")
+
+
+def links_picture(exe, out):
+    """The right end of a TOP bar and the foot of a LEFT bar, each with the Links folder's buttons after Help."""
+    shots = []
+    for edge in ("TOP", "LEFT"):
+        with Bar(f"sheet-links-{edge}", exe, settings=settings(edge, edge)) as s:
+            plant_own_programs(s)
+            s.launch(s.on_band(edge))
+            time.sleep(1.5)
+            buttons = s.toolbar()
+            help_button, last = buttons[15], [b for b in buttons if not b.hidden][-1]
+            shot = s.picture()
+            if edge == "TOP":
+                shots.append(shot.crop((help_button.left - 160, 0, last.right + 8, s.geometry().h)))
+            else:
+                shots.append(shot.crop((0, help_button.top - 120, s.geometry().w, last.bottom + 8)))
+    top, left = shots
+    picture = Image.new("RGB", (top.width + left.width + 24, max(top.height, left.height)), SHEET_BACKGROUND)
+    picture.paste(top, (0, 0))
+    picture.paste(left, (top.width + 24, 0))
+    picture.save(out, optimize=True)
+    log(f"wrote {out}")
 
 
 def sheet(cells):
@@ -131,11 +174,15 @@ def main():
     parser.add_argument("--sheet", default=str(ROOT / "docs" / "contact-sheet.png"))
     parser.add_argument("--bar", default=str(ROOT / "docs" / "help" / "bar-labelled.pdf"))
     parser.add_argument("--menu", default=str(ROOT / "docs" / "settings-menu.png"))
-    parser.add_argument("--only", choices=["menu"], help="make only this picture")
+    parser.add_argument("--links", default=str(ROOT / "docs" / "links-bar.png"))
+    parser.add_argument("--only", choices=["menu", "links"], help="make only this picture")
     args = parser.parse_args()
     exe = Path(args.build) / "src" / "win32" / "Nimbrel.exe"
-    menu_picture(exe, args.menu)
-    if args.only == "menu":
+    if args.only in (None, "menu"):
+        menu_picture(exe, args.menu)
+    if args.only in (None, "links"):
+        links_picture(exe, args.links)
+    if args.only:
         return 0
     cells = {}
     for dpi in DPIS:

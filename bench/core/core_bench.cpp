@@ -1,5 +1,5 @@
 // Settings files of growing size parse in time linear in their size; the catalogue and the hiding pass
-// make a bounded number of file checks. Prints a table.
+// make a bounded number of file checks. Prints two tables.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -47,18 +47,35 @@ double MedianNsPerByte(const std::string& text) {
     return runs[runs.size() / 2];
 }
 
+// Counts the catalogue's accesses to a file system that holds only the files in present.
 class CountingFiles final : public nimbrel::IFileSystem {
 public:
-    nimbrel::ReadResult ReadTextFile(const std::string&) override { return {}; }
+    // A folder above a present file reads as Failed, as a folder does; anything else is Missing.
+    nimbrel::ReadResult ReadTextFile(const std::string& path) override {
+        ++probes;
+        const bool folder = std::any_of(present.begin(), present.end(), [&](const std::string& file) {
+            return file.size() > path.size() && file.compare(0, path.size(), path) == 0 && file[path.size()] == '\\';
+        });
+        return {folder ? nimbrel::ReadStatus::Failed : nimbrel::ReadStatus::Missing, {}, {}};
+    }
     bool WriteTextFile(const std::string&, const std::string&) override { return false; }
     nimbrel::ReadResult ReadFileBytes(const std::string&) override { return {}; }
     nimbrel::WriteResult ReplaceFileBytes(const std::string&, const std::string&) override { return {}; }
     bool IsOrdinaryFile(const std::string& path) override {
         ++checks;
-        return path == present;
+        return std::find(present.begin(), present.end(), path) != present.end();
     }
     int checks = 0;
-    std::string present;
+    int probes = 0;
+    std::vector<std::string> present;
+};
+
+constexpr const char* kProgramFiles = "C:\\PF";
+constexpr const char* kProgramFilesX86 = "C:\\PF86";
+
+struct OutlookCase {
+    const char* label;
+    std::vector<std::string> present;
 };
 
 }  // namespace
@@ -74,18 +91,29 @@ int main() {
         std::printf("%-10s %14.2f %14.2f\n", label.c_str(), one, many);
     }
 
-    std::printf("\nCatalogue file checks (at most 100 for Outlook)\n");
-    std::printf("%-34s %6s\n", "Outlook found in", "checks");
-    const char* const places[] = {"\\microsoft office\\office\\", "\\microsoft office\\office11\\",
-                                  "\\microsoft office\\office99\\", nullptr};
-    for (const char* place : places) {
+    const std::string pf = kProgramFiles;
+    const std::string x86 = kProgramFilesX86;
+    const std::string office = "\\microsoft office\\";
+    const OutlookCase cases[] = {
+        {"PF\\microsoft office\\office\\", {pf + office + "office\\outlook.exe"}},
+        {"PF\\microsoft office\\office11\\", {pf + office + "office11\\outlook.exe"}},
+        {"PF\\microsoft office\\office99\\", {pf + office + "office99\\outlook.exe"}},
+        {"PF\\microsoft office\\root\\office16\\", {pf + office + "root\\office16\\outlook.exe"}},
+        {"PF86\\microsoft office\\root\\office16\\", {x86 + office + "root\\office16\\outlook.exe"}},
+        {"(nowhere, no Office folder)", {}},
+        {"(nowhere, both Office folders with root\\)", {pf + office + "root\\x.dll", x86 + office + "root\\x.dll"}},
+    };
+    std::printf("\nCatalogue: Outlook's search below Program Files (PF) and the 32-bit folder (PF86)\n");
+    std::printf("%-44s %11s %14s\n", "Outlook found in", "file tests", "folder probes");
+    for (const OutlookCase& c : cases) {
         CountingFiles files;
-        if (place != nullptr)
-            files.present = std::string("C:\\PF") + place + "outlook.exe";
+        files.present = c.present;
         nimbrel::Catalogue catalogue;
-        nimbrel::FillCatalogue(catalogue, files, "C:\\PF");
-        std::printf("%-34s %6d\n", place != nullptr ? place : "(nowhere)", files.checks);
+        nimbrel::FillCatalogue(catalogue, files, pf, x86);
+        std::printf("%-44s %11d %14d\n", c.label, files.checks, files.probes);
     }
-    std::printf("plus one install check for each of the 19 positions while the toolbar is built\n");
+    std::printf(
+        "plus, while the toolbar is built, one install check for each of the 19 positions, and a second one\n"
+        "in the 32-bit folder for each program not found in the first\n");
     return 0;
 }

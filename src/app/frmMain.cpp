@@ -34,6 +34,8 @@ frmMain::LoadResult frmMain::LoadMainWindow() {
         ended_ = true;
         return LoadResult::Failed;
     }
+    // After the catalogue's hiding, which the user's own entries never pass through.
+    ShowLinks();
     bar.SetImageList(0, ImageList1);
     bar.SetImageList(1, ImageList1);
     ButtonBar* standard = bar.Bars().Item(kMainBarKey);
@@ -56,6 +58,7 @@ frmMain::LoadResult frmMain::LoadMainWindow() {
     Timer1->SetEnabled(true);
     Timer2->SetInterval(kReleaseAfterShowMs);
     up_ = true;
+    FollowLinks();
     return LoadResult::Shown;
 }
 

@@ -10,6 +10,7 @@
 #include "catalogue/ProgramCatalogue.h"
 #include "cmdbar/CommandBar.h"
 #include "docking/Docking.h"
+#include "links/LinksBar.h"
 #include "platform/Platform.h"
 #include "settings/BarSettings.h"
 #include "settings/SettingsMenu.h"
@@ -60,6 +61,11 @@ public:
     void cmdBar_Escape(std::int16_t index) override;
     // The bar's own menu, at anchor: its settings, Help and Exit. Only a docked bar has it.
     void cmdBar_ContextMenu(std::int16_t index, const std::string& key, const PopupAnchor& anchor) override;
+    // The Links folder's buttons: a click starts the entry, a folder's drop-down and the » menu list entries.
+    void cmdBar_OwnButton(std::int16_t index, const std::string& key, const PopupAnchor* dropDown) override;
+    void cmdBar_OwnOverflow(std::int16_t index,
+                            const std::vector<std::string>& keys,
+                            const PopupAnchor& anchor) override;
     // The display's twips per pixel changed: the bar and the window get their twips sizes again at the new
     // scale, and the window goes back to where it was, docked at its edge or parked.
     void Form_DpiChanged();
@@ -114,6 +120,12 @@ private:
     void SetLook(std::int16_t style) override;
     void RunButton(const std::string& key) override;
 
+    // The Links folder: its buttons at start-up, then followed while the bar runs.
+    void ShowLinks();
+    void FollowLinks();
+    void ShowLinksMenu(const LinksMenu& menu, const PopupAnchor& anchor);
+    void RunLink(const LinkCommand& command);
+
     // True when the event must wait: it is then posted to run again once the bar is up and not moving.
     bool Deferred(void (frmMain::*event)());
     Point ParkedPlaceNow() const;
@@ -134,7 +146,8 @@ private:
     bool keyboardHold_ = false;                 // called by the keyboard: the pointer watch leaves it docked
     bool menuOpen_ = false;                     // the bar's own menu is open: the pointer watch leaves it docked
     std::optional<SettingsMenu> settingsMenu_;  // made at its first use
-    std::uintptr_t foregroundBefore_ = 0;       // the window that had the foreground before the keyboard's call
+    std::optional<LinksBar> linksBar_;
+    std::uintptr_t foregroundBefore_ = 0;  // the window that had the foreground before the keyboard's call
 };
 
 }  // namespace nimbrel

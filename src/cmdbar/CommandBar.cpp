@@ -151,13 +151,24 @@ void CommandBar::ButtonChanged(const Button& button) {
         RefreshMainBar();
 }
 
+void CommandBar::SetOwnButtons(std::vector<ToolButtonView> buttons) {
+    ownButtons_ = std::move(buttons);
+    RefreshMainBar();
+}
+
+bool CommandBar::Own(const std::string& key) const {
+    return std::any_of(ownButtons_.begin(), ownButtons_.end(),
+                       [&](const ToolButtonView& own) { return own.key == key && !own.separator; });
+}
+
 void CommandBar::RefreshMainBar() {
     std::vector<ToolButtonView> views;
     if (mainBar_ != nullptr) {
-        views.reserve(mainBar_->Buttons().size());
+        views.reserve(mainBar_->Buttons().size() + ownButtons_.size());
         for (const Button* button : mainBar_->Buttons())
             views.push_back(button->ToView());
     }
+    views.insert(views.end(), ownButtons_.begin(), ownButtons_.end());
     view_->ShowButtons(views);
 }
 
@@ -191,6 +202,10 @@ std::optional<std::size_t> CommandBar::ShowMenu(const std::vector<MenuItemView>&
 }
 
 void CommandBar::OnButtonPressed(const std::string& key) {
+    if (Own(key)) {
+        host_.cmdBar_OwnButton(index_, key, nullptr);
+        return;
+    }
     Button* button = buttons_.Item(key);
     // Separators are inert and a category button only opens its drop-down.
     if (button == nullptr || button->Style() == kButtonStyleSeparator || button->DropDown())
@@ -199,6 +214,10 @@ void CommandBar::OnButtonPressed(const std::string& key) {
 }
 
 void CommandBar::OnDropDownPressed(const std::string& key, const PopupAnchor& anchor) {
+    if (Own(key)) {
+        host_.cmdBar_OwnButton(index_, key, &anchor);
+        return;
+    }
     Button* button = buttons_.Item(key);
     if (button == nullptr || button->Bar() == nullptr)
         return;

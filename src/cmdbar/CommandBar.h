@@ -145,6 +145,12 @@ public:
     virtual void cmdBar_Escape(std::int16_t index) = 0;
     // A right-click, the context-menu key or Shift+F10 on the bar of element index; key is the button's there.
     virtual void cmdBar_ContextMenu(std::int16_t index, const std::string& key, const PopupAnchor& anchor) = 0;
+    // A press of one of the host's own buttons (SetOwnButtons): a click, or the drop-down of one that has a menu.
+    virtual void cmdBar_OwnButton(std::int16_t index, const std::string& key, const PopupAnchor* dropDown) = 0;
+    // The » menu of the host's own buttons that did not fit on the bar.
+    virtual void cmdBar_OwnOverflow(std::int16_t index,
+                                    const std::vector<std::string>& keys,
+                                    const PopupAnchor& anchor) = 0;
 };
 
 class CommandBar final : private ICommandBarViewEvents {
@@ -185,6 +191,9 @@ public:
 
     // Called by a button whose look changed.
     void ButtonChanged(const Button& button);
+    // Buttons of the host's own after the main bar's, known only by their keys: they never pass through the button
+    // collection, its key rule or its hiding, and their presses go to the host as they are.
+    void SetOwnButtons(std::vector<ToolButtonView> buttons);
 
     // The view's reports, public so that a test can press buttons as a user would.
     void PressButton(const std::string& key) { OnButtonPressed(key); }
@@ -198,6 +207,10 @@ private:
     void OnContextMenu(const std::string& key, const PopupAnchor& anchor) override {
         host_.cmdBar_ContextMenu(index_, key, anchor);
     }
+    void OnOverflowPressed(const std::vector<std::string>& keys, const PopupAnchor& anchor) override {
+        host_.cmdBar_OwnOverflow(index_, keys, anchor);
+    }
+    bool Own(const std::string& key) const;
     void RefreshMainBar();
 
     std::int16_t index_;
@@ -210,6 +223,7 @@ private:
     std::int32_t style_ = 0;
     std::shared_ptr<IImageList> images_[2];
     ButtonBar* mainBar_ = nullptr;
+    std::vector<ToolButtonView> ownButtons_;
     CommandBar* menuHost_ = nullptr;
     bool dropDownShowing_ = false;
 };

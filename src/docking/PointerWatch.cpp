@@ -68,7 +68,11 @@ bool OnOtherMonitor(const std::vector<Monitor>& monitors, std::int32_t x, std::i
     return onOther;
 }
 
-bool OnSharedStrip(const std::vector<Monitor>& monitors, Edge edge, std::int32_t depth, std::int32_t x, std::int32_t y) {
+bool OnSharedStrip(const std::vector<Monitor>& monitors,
+                   Edge edge,
+                   std::int32_t depth,
+                   std::int32_t x,
+                   std::int32_t y) {
     const auto primary = std::find_if(monitors.begin(), monitors.end(), [](const Monitor& m) { return m.primary; });
     if (primary == monitors.end() || depth <= 0)
         return false;
@@ -139,9 +143,8 @@ void frmMain::Timer1_Timer() {
     in.onOtherMonitor = OnOtherMonitor(monitors, px, py);
     if (in.onOtherMonitor) {
         // As deep as the bar stands out from its edge.
-        const std::int32_t depth =
-            Vertical(in.dockEdge) ? PixelsAcross(in.windowWidth, screen.TwipsPerPixelX())
-                                  : PixelsAcross(in.windowHeight, screen.TwipsPerPixelY());
+        const std::int32_t depth = Vertical(in.dockEdge) ? PixelsAcross(in.windowWidth, screen.TwipsPerPixelX())
+                                                         : PixelsAcross(in.windowHeight, screen.TwipsPerPixelY());
         in.onDockStrip = OnSharedStrip(monitors, in.dockEdge, depth, px, py);
         in.onRecallStrip = in.recallEdge && OnSharedStrip(monitors, *in.recallEdge, depth, px, py);
     }

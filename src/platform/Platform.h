@@ -228,6 +228,11 @@ struct ToolButtonView {
     bool separator = false;
     bool dropDown = false;
     bool visible = true;
+    // A file or folder whose picture the shell draws for the button, in place of the bar's own picture icon.
+    std::string picture;
+    // One of the user's own buttons at the bar's end: when the bar is too short for them, those that do not fit go
+    // into a » menu.
+    bool overflows = false;
 };
 
 // One entry of a drop-down menu.
@@ -235,6 +240,7 @@ struct ToolButtonView {
 // entries, separators included: that number is what TrackPopup gives back for a choice.
 struct MenuItemView {
     int icon = -1;
+    std::string picture;  // as ToolButtonView::picture, in place of icon
     std::string caption;  // '&' marks the access key
     bool enabled = true;
     bool separator = false;
@@ -265,6 +271,8 @@ public:
     // A right-click on the bar, or the context-menu key or Shift+F10 on it: the menu belongs beside anchor. key is the
     // button's under the pointer or lit, empty elsewhere on the bar.
     virtual void OnContextMenu(const std::string& key, const PopupAnchor& anchor) = 0;
+    // The » button, with the keys of the buttons that did not fit on the bar.
+    virtual void OnOverflowPressed(const std::vector<std::string>& keys, const PopupAnchor& anchor) = 0;
 };
 
 class ICommandBarView {
@@ -314,6 +322,52 @@ public:
     // A handler stopped with an error, which may have left a move half done: the window goes back where the bar's
     // state says it stands.
     virtual void OnHandlerFailed() = 0;
+};
+
+// ---- folders of the user's own entries ----
+
+enum class FolderStatus {
+    Ok,
+    Missing,     // nothing of that name: the folder may still be made later
+    NotAFolder,  // a file of that name
+    Unreadable,  // there, but its entries cannot be listed (no permission, an unreachable drive)
+};
+
+// One entry of a folder.
+struct FolderEntry {
+    std::string name;  // the file name, extension included
+    bool folder = false;
+};
+
+struct FolderListing {
+    FolderStatus status = FolderStatus::Missing;
+    // In no particular order; hidden and system entries, "." and ".." are left out.
+    std::vector<FolderEntry> entries;
+};
+
+// A watch on a folder; it stops when destroyed.
+class IFolderWatch {
+public:
+    virtual ~IFolderWatch() = default;
+};
+
+class IFolders {
+public:
+    virtual ~IFolders() = default;
+    virtual FolderListing List(const std::string& folder) = 0;
+    // Explorer's order of two names: negative when a comes first, 0 when they are the same, positive otherwise.
+    virtual int CompareNames(const std::string& a, const std::string& b) = 0;
+    // Calls onChange when entries are added to, renamed in or removed from folder or a folder directly in it, and
+    // when folder itself comes, goes or is renamed (its parent is watched for that, so the folder need not exist
+    // yet). onChange runs from the message loop, at most a few times a second however many changes there are, and may
+    // end its own watch.
+    virtual std::unique_ptr<IFolderWatch> Watch(const std::string& folder, std::function<void()> onChange) = 0;
+    // Opens the entry at this full path through the shell as a double-click would, so that a shortcut's own
+    // arguments, working folder, window state and elevation apply. On failure the shell has shown its own message
+    // (owned by the main window) and the result is false.
+    virtual bool OpenEntry(const std::string& path) = 0;
+    // Opens the folder at this full path in Explorer; on failure as OpenEntry.
+    virtual bool ExploreFolder(const std::string& path) = 0;
 };
 
 // ---- adding to and removing from the user's own entries ----
@@ -380,6 +434,7 @@ struct Platform {
     IProcess& process;
     IBarViewFactory& barViews;
     IStartupShortcut& startup;
+    IFolders& folders;
     IEntryFiles& entryFiles;
     IEntryShell& entryShell;
 };

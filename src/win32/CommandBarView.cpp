@@ -1,8 +1,11 @@
 #include "win32/CommandBarView.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <cwchar>
 
+#include "links/Links.h"
 #include "win32/Dpi.h"
 #include "win32/Strings.h"
 #include "win32/Units.h"
@@ -12,12 +15,40 @@ namespace nimbrel::win32 {
 namespace {
 
 constexpr int kFirstCommand = 1000;
+// The » button, which the view adds after the user's own buttons when they may not all fit.
+constexpr const char* kMoreKey = "\xC2\xBB";
+// The image list of the user's own buttons' pictures, beside the bar's own (0).
+constexpr WPARAM kOwnPictures = 1;
 // Lengths at 96 DPI, scaled for the display.
 constexpr int kSeparatorWidth = 8;
 constexpr int kPaddingX = 7;
 constexpr int kPaddingY = 6;
 // 8.25 pt in hundredths.
 constexpr int kFontPointsTimes100 = 825;
+
+// A copy of a size x size picture with premultiplied alpha, as the shell's pictures are, in the straight alpha that
+// an image list takes.
+UniqueBitmap StraightCopy(HBITMAP premultiplied, int size) {
+    DIBSECTION section{};
+    void* bits = nullptr;
+    UniqueBitmap copy = TopDownDib(size, size, bits);
+    if (!copy || ::GetObjectW(premultiplied, sizeof(section), &section) != sizeof(section) ||
+        section.dsBm.bmBits == nullptr || section.dsBm.bmWidth != size || std::abs(section.dsBm.bmHeight) != size)
+        return {};
+    const auto* from = static_cast<const std::uint32_t*>(section.dsBm.bmBits);
+    auto* to = static_cast<std::uint32_t*>(bits);
+    for (int i = 0; i < size * size; ++i) {
+        const std::uint32_t pixel = from[i];
+        const std::uint32_t alpha = pixel >> 24;
+        if (alpha == 0) {
+            to[i] = 0;
+            continue;
+        }
+        auto channel = [&](int shift) { return std::min(255U, ((pixel >> shift) & 0xFFU) * 255U / alpha) << shift; };
+        to[i] = (alpha << 24) | channel(16) | channel(8) | channel(0);
+    }
+    return copy;
+}
 
 int FontHeight(int dpi) {
     return -::MulDiv(kFontPointsTimes100, dpi, 7200);
@@ -116,10 +147,21 @@ void CommandBarView::LookChanged() {
 
 void CommandBarView::ShowButtons(const std::vector<ToolButtonView>& buttons) {
     buttons_ = buttons;
-    if (!toolbar_) {
-        look_.SetHighContrast(HighContrastOn());
-        CreateToolbar();
+    if (std::any_of(buttons_.begin(), buttons_.end(), [](const ToolButtonView& b) { return b.overflows; })) {
+        ToolButtonView more;
+        more.key = kMoreKey;
+        more.caption = kMoreKey;
+        more.dropDown = true;
+        more.visible = false;
+        buttons_.push_back(more);
     }
+    if (toolbar_) {
+        // The bar runs: the user's own buttons changed, and the toolbar may be the one whose press is running.
+        RequestRebuild();
+        return;
+    }
+    look_.SetHighContrast(HighContrastOn());
+    CreateToolbar();
     FillToolbar();
     Layout();
 }
@@ -194,6 +236,8 @@ void CommandBarView::CreateToolbar() {
     look_.Apply(toolbar);
     keys_.emplace(toolbar, static_cast<IKeyedBar&>(*this));
     ::SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    // Version 5 and later keep several image lists, a button's picture naming its list in the high word.
+    ::SendMessageW(toolbar, CCM_SETVERSION, 6, 0);
     // A vertical bar has no room for arrows: its categories drop down from a plain-looking button.
     DWORD extended = TBSTYLE_EX_MIXEDBUTTONS | TBSTYLE_EX_DOUBLEBUFFER;
     if (!Column())
@@ -225,6 +269,7 @@ void CommandBarView::FillToolbar() {
         names_.push_back(Utf8ToWide(button.toolTip.empty() ? button.caption : button.toolTip));
     std::vector<TBBUTTON> entries;
     entries.reserve(buttons_.size());
+    int pictured = 0;
     for (std::size_t i = 0; i < buttons_.size(); ++i) {
         const ToolButtonView& button = buttons_[i];
         TBBUTTON entry{};
@@ -240,6 +285,8 @@ void CommandBarView::FillToolbar() {
             entry.iString = -1;
         } else {
             entry.iBitmap = button.icon >= 0 ? button.icon : I_IMAGENONE;
+            if (!button.picture.empty())
+                entry.iBitmap = MAKELONG(pictured++, kOwnPictures);
             entry.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE;
             if (button.dropDown)
                 entry.fsStyle |= static_cast<BYTE>(Column() ? BTNS_DROPDOWN : BTNS_WHOLEDROPDOWN);
@@ -255,6 +302,86 @@ void CommandBarView::FillToolbar() {
     ::SendMessageW(toolbar, TB_AUTOSIZE, 0, 0);
     ::SendMessageW(toolbar, WM_SETREDRAW, TRUE, 0);
     look_.Measure(toolbar, Dpi());
+    ::InvalidateRect(toolbar, nullptr, TRUE);
+    MakeOwnPictures();
+}
+
+void CommandBarView::MakeOwnPictures() {
+    std::vector<std::string> paths;
+    for (const ToolButtonView& button : buttons_) {
+        if (!button.picture.empty())
+            paths.push_back(button.picture);
+    }
+    ownStraight_.clear();
+    ownStraight_.resize(paths.size());
+    if (paths.empty()) {
+        if (linkIcons_)
+            linkIcons_->Cancel();
+        return;
+    }
+    ShowOwnPictures();
+    if (!linkIcons_)
+        linkIcons_.emplace();
+    linkIcons_->Request(std::move(paths), pictureSize_, [this](std::vector<LinkPicture> pictures, bool) {
+        for (const LinkPicture& picture : pictures) {
+            if (picture.position < ownStraight_.size())
+                ownStraight_[picture.position] = StraightCopy(picture.bitmap.get(), pictureSize_);
+        }
+        ShowOwnPictures();
+    });
+}
+
+void CommandBarView::ShowOwnPictures() {
+    // A new list each time: an image list takes a picture's alpha when it is added, not when it is replaced.
+    const int size = pictureSize_;
+    UniqueImageList list(::ImageList_Create(size, size, ILC_COLOR32, static_cast<int>(ownStraight_.size()), 0));
+    void* bits = nullptr;
+    const UniqueBitmap blank = TopDownDib(size, size, bits);
+    for (const UniqueBitmap& picture : ownStraight_)
+        ::ImageList_Add(list.get(), picture ? picture.get() : blank.get(), nullptr);
+    ::SendMessageW(toolbar_.get(), TB_SETIMAGELIST, kOwnPictures, reinterpret_cast<LPARAM>(list.get()));
+    ownPictures_ = std::move(list);
+    ::InvalidateRect(toolbar_.get(), nullptr, FALSE);
+}
+
+void CommandBarView::FitOwnButtons() {
+    HWND toolbar = toolbar_.get();
+    if (buttons_.empty() || buttons_.back().key != kMoreKey)
+        return;
+    auto place = [&](std::size_t position, bool shown) {
+        buttons_[position].visible = shown;
+        ::SendMessageW(toolbar, TB_HIDEBUTTON, static_cast<WPARAM>(kFirstCommand + static_cast<int>(position)),
+                       shown ? FALSE : TRUE);
+    };
+    auto extent = [&](std::size_t position) {
+        RECT rc{};
+        ::SendMessageW(toolbar, TB_GETITEMRECT, position, reinterpret_cast<LPARAM>(&rc));
+        return Column() ? std::pair{rc.top, rc.bottom} : std::pair{rc.left, rc.right};
+    };
+    const std::size_t more = buttons_.size() - 1;
+    // Measured with all of them and the » showing.
+    ::SendMessageW(toolbar, WM_SETREDRAW, FALSE, 0);
+    std::vector<std::size_t> own;
+    for (std::size_t i = 0; i < more; ++i) {
+        if (buttons_[i].overflows) {
+            own.push_back(i);
+            place(i, true);
+        }
+    }
+    place(more, true);
+    const RECT band = BandRect();
+    const long length = Column() ? band.bottom - band.top : band.right - band.left;
+    std::vector<int> lengths;
+    for (const std::size_t i : own)
+        lengths.push_back(static_cast<int>(extent(i).second - extent(i).first));
+    const auto [moreStart, moreEnd] = extent(more);
+    const LinksSplit split = own.empty() ? LinksSplit{}
+                                         : SplitLinks(static_cast<int>(length - extent(own.front()).first), lengths,
+                                                      static_cast<int>(moreEnd - moreStart));
+    for (std::size_t k = 0; k < own.size(); ++k)
+        place(own[k], k < split.onBar);
+    place(more, split.overflow);
+    ::SendMessageW(toolbar, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(toolbar, nullptr, TRUE);
 }
 
@@ -286,6 +413,7 @@ void CommandBarView::Layout() {
     RECT place = band;
     ::SetWindowPos(toolbar, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
+    FitOwnButtons();
     // The pictures sit in the middle of the band's thickness: move the control across by what the picture of its
     // first button is off the middle. Down a button the control puts the picture half its vertical padding below
     // the top, which is not always the button's middle; across a column's button it centres it.
@@ -357,7 +485,16 @@ void CommandBarView::OpenDropDown(std::size_t position, bool pressButton) {
     const std::string key = buttons_[position].key;
     const Dispatching dispatching(*this);
     const DropDownScope dropDown(menuLoop_, toolbar_.get(), pressButton ? std::optional(command) : std::nullopt);
-    events_.OnDropDownPressed(key, AnchorOf(button));
+    if (key != kMoreKey) {
+        events_.OnDropDownPressed(key, AnchorOf(button));
+        return;
+    }
+    std::vector<std::string> hidden;
+    for (const ToolButtonView& own : buttons_) {
+        if (own.overflows && !own.visible)
+            hidden.push_back(own.key);
+    }
+    events_.OnOverflowPressed(hidden, AnchorOf(button));
 }
 
 void CommandBarView::Press(std::size_t position) {

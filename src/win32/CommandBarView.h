@@ -14,6 +14,7 @@
 #include "platform/Platform.h"
 #include "win32/BarLooks.h"
 #include "win32/Handles.h"
+#include "win32/LinkIcons.h"
 #include "win32/MainWindow.h"
 #include "win32/MenuLoop.h"
 #include "win32/Pictures.h"
@@ -45,6 +46,8 @@ public:
     HWND Toolbar() const { return toolbar_.get(); }
     // The size of the pictures the toolbar draws now.
     int PictureSize() const { return pictureSize_; }
+    // The pictures of the user's own buttons, one for each button that has a picture.
+    HIMAGELIST OwnPictures() const { return ownPictures_.get(); }
 
 private:
     void OnParentSize(int clientWidth, int clientHeight) override;
@@ -78,6 +81,12 @@ private:
     void CreateToolbar();
     void FillToolbar();
     void Layout();
+    // The shell's pictures of the user's own buttons: blank at first, so that no paint waits for them, then each
+    // as it is made.
+    void MakeOwnPictures();
+    void ShowOwnPictures();
+    // Hides the user's own buttons that do not fit along the bar and shows the » button for them.
+    void FitOwnButtons();
     RECT BandRect() const;
     // pressButton: the keys press the button themselves; a click leaves it as the toolbar draws it.
     void OpenDropDown(std::size_t position, bool pressButton);
@@ -100,6 +109,11 @@ private:
     UniqueWindow toolbar_;
     std::optional<ToolbarKeys> keys_;
     int pictureSize_ = 0;
+    UniqueImageList ownPictures_;
+    // The pictures made so far, in straight alpha; empty where none has come yet.
+    std::vector<UniqueBitmap> ownStraight_;
+    // Declared after the toolbar and its pictures: it goes first, and no picture arrives after them.
+    std::optional<LinkIcons> linkIcons_;
     PopupMenus menus_;
     // Lets a posted rebuild find out whether the view still exists.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

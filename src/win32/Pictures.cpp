@@ -22,6 +22,8 @@ std::uint32_t Premultiplied(std::uint32_t pixel) {
     return (alpha << 24) | channel(16) | channel(8) | channel(0);
 }
 
+}  // namespace
+
 UniqueBitmap TopDownDib(int width, int height, void*& bits) {
     BITMAPINFO header{};
     header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -36,8 +38,6 @@ UniqueBitmap TopDownDib(int width, int height, void*& bits) {
         bitmap.reset();
     return bitmap;
 }
-
-}  // namespace
 
 int PictureSizeFor(int wanted) {
     int chosen = kPictureSizes.front();

@@ -41,6 +41,9 @@ struct DecodedStrip {
 // WIC needs COM on the calling thread.
 std::optional<DecodedStrip> DecodeStrip(const void* data, std::size_t size);
 
+// A 32-bit DIB section of width x height whose rows run top-down; bits receives its pixels. Empty on failure.
+UniqueBitmap TopDownDib(int width, int height, void*& bits);
+
 class Pictures final : public IImageList {
 public:
     // Strips come from module's resources; a missing or broken one leaves that size empty.

@@ -1,10 +1,12 @@
 #include "win32/PopupMenus.h"
 
 #include <algorithm>
+#include <functional>
 #include <string>
 
 #include "win32/Dpi.h"
 #include "win32/Handles.h"
+#include "win32/LinkIcons.h"
 #include "win32/MainWindow.h"
 #include "win32/MenuLoop.h"
 #include "win32/Pictures.h"
@@ -17,6 +19,8 @@ namespace {
 constexpr const wchar_t* kOwnerClass = L"NimbrelMenuOwner";
 // Air beside a picture drawn by the program, at 96 DPI.
 constexpr int kPictureMargin = 1;
+// Marks a menu entry's data as the number of a shell picture rather than a picture of the bar's own.
+constexpr ULONG_PTR kShellPicture = ULONG_PTR{1} << (sizeof(ULONG_PTR) * 8 - 1);
 
 }  // namespace
 
@@ -73,11 +77,18 @@ void PopupMenus::Fill(HMENU menu, const std::vector<MenuItemView>& items, std::s
             info.fMask |= MIIM_STRING;
             info.dwTypeData = caption.data();
         }
-        HBITMAP picture = trackedSize_ > 0 ? trackedPictures_->MenuBitmap(item.icon, trackedSize_) : nullptr;
+        HBITMAP picture = nullptr;
+        ULONG_PTR data = static_cast<ULONG_PTR>(item.icon);
+        if (!item.picture.empty() && nextShellPicture_ < shellPictures_.size()) {
+            data = kShellPicture | nextShellPicture_;
+            picture = shellPictures_[nextShellPicture_++].get();
+        } else if (trackedPictures_ != nullptr && trackedSize_ > 0) {
+            picture = trackedPictures_->MenuBitmap(item.icon, trackedSize_);
+        }
         if (picture != nullptr) {
             info.fMask |= MIIM_BITMAP | MIIM_DATA;
             info.hbmpItem = MenuPicturesDrawnByProgram() ? HBMMENU_CALLBACK : picture;
-            info.dwItemData = static_cast<ULONG_PTR>(item.icon);
+            info.dwItemData = data;
         }
         if (!item.submenu.empty()) {
             HMENU submenu = ::CreatePopupMenu();
@@ -103,8 +114,10 @@ std::optional<std::size_t> PopupMenus::Track(const std::vector<MenuItemView>& it
     if (!menu)
         return std::nullopt;
     trackedPictures_ = pictures;
-    trackedSize_ = pictures != nullptr ? pictures->ListSize(SmallIconSize(window_.DisplayDpi().y)) : 0;
+    trackedSize_ = pictures != nullptr ? pictures->ListSize(SmallIconSize(window_.DisplayDpi().y))
+                                       : SmallIconSize(window_.DisplayDpi().y);
     tracked_ = {menu.get()};
+    MakeShellPictures(items);
     std::size_t count = 0;
     Fill(menu.get(), items, count);
 
@@ -122,11 +135,26 @@ std::optional<std::size_t> PopupMenus::Track(const std::vector<MenuItemView>& it
     tracked_.clear();
     trackedPictures_ = nullptr;
     trackedSize_ = 0;
+    shellPictures_.clear();
     // Lets the menu's owner see one more message, so that the next popup opens at the first click.
     ::PostMessageW(owner, WM_NULL, 0, 0);
     if (chosen <= 0 || static_cast<std::size_t>(chosen) > count)
         return std::nullopt;
     return static_cast<std::size_t>(chosen - 1);
+}
+
+void PopupMenus::MakeShellPictures(const std::vector<MenuItemView>& items) {
+    std::vector<std::string> paths;
+    const std::function<void(const std::vector<MenuItemView>&)> collect = [&](const std::vector<MenuItemView>& menu) {
+        for (const MenuItemView& item : menu) {
+            if (!item.picture.empty())
+                paths.push_back(item.picture);
+            collect(item.submenu);
+        }
+    };
+    collect(items);
+    nextShellPicture_ = 0;
+    shellPictures_ = paths.empty() ? std::vector<UniqueBitmap>() : SmallIcons(paths, trackedSize_);
 }
 
 bool PopupMenus::OnMeasureItem(MEASUREITEMSTRUCT& item) const {
@@ -139,7 +167,7 @@ bool PopupMenus::OnMeasureItem(MEASUREITEMSTRUCT& item) const {
 }
 
 bool PopupMenus::OnDrawItem(const DRAWITEMSTRUCT& item) const {
-    if (item.CtlType != ODT_MENU || trackedPictures_ == nullptr ||
+    if (item.CtlType != ODT_MENU ||
         std::find(tracked_.begin(), tracked_.end(), reinterpret_cast<HMENU>(item.hwndItem)) == tracked_.end())
         return false;
     const int margin = ScaleToDpi(kPictureMargin, window_.DisplayDpi().x);
@@ -147,6 +175,20 @@ bool PopupMenus::OnDrawItem(const DRAWITEMSTRUCT& item) const {
     const int y =
         item.rcItem.top + std::max(0, static_cast<int>(item.rcItem.bottom - item.rcItem.top) - trackedSize_) / 2;
     const bool greyed = (item.itemState & (ODS_GRAYED | ODS_DISABLED)) != 0;
+    if ((item.itemData & kShellPicture) != 0) {
+        const std::size_t index = item.itemData & ~kShellPicture;
+        if (index >= shellPictures_.size())
+            return false;
+        // The shell's pictures are premultiplied, as AlphaBlend takes them.
+        const UniqueMemoryDc source(::CreateCompatibleDC(item.hDC));
+        SelectGuard select(source.get(), shellPictures_[index].get());
+        const BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(greyed ? 128 : 255), AC_SRC_ALPHA};
+        ::GdiAlphaBlend(item.hDC, x, y, trackedSize_, trackedSize_, source.get(), 0, 0, trackedSize_, trackedSize_,
+                        blend);
+        return true;
+    }
+    if (trackedPictures_ == nullptr)
+        return false;
     trackedPictures_->Draw(static_cast<int>(item.itemData), trackedSize_, item.hDC, x, y, greyed);
     return true;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "win32/Handles.h"
 #include "win32/WindowClass.h"
 
 namespace nimbrel::win32 {
@@ -47,9 +48,13 @@ private:
     MainWindow& window_;
     MenuLoop& loop_;
     void Fill(HMENU menu, const std::vector<MenuItemView>& items, std::size_t& number);
+    // The shell's small pictures of the entries that name a file, depth first.
+    void MakeShellPictures(const std::vector<MenuItemView>& items);
 
     // The menu on screen with its submenus, and how its pictures are drawn, while Track waits.
     std::vector<HMENU> tracked_;
+    std::vector<UniqueBitmap> shellPictures_;
+    std::size_t nextShellPicture_ = 0;
     Pictures* trackedPictures_ = nullptr;
     int trackedSize_ = 0;
 };

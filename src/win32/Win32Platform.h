@@ -4,10 +4,11 @@
 // nested message pump and message boxes, Timers the timers; MenuLoop knows whether a menu is open and keeps a
 // drop-down's life (DropDownScope); CommandBarView builds and lays out the toolbar, BarLooks (ToolbarLook) styles and
 // paints it, ToolbarKeys works its keyboard, PopupMenus shows the drop-down menus, Pictures cuts the picture strips;
-// Shell, Files and SingleBar are the shell, the settings file and the one bar per folder; EntryFiles and EntryShell
-// write, recycle, show and start the Links folder's entries, DropTarget takes what is dropped on the bar; Dpi, Units,
-// Strings and DllSearch the scale, twips, text and DLL search; WineQuirks holds every Wine-only path, chosen at run
-// time.
+// Shell, Files and SingleBar are the shell, the settings file and the one bar per folder; LinksFolder lists, orders,
+// watches and opens the Links folder's entries, LinkIcons makes their pictures, UiThreadQueue brings other threads'
+// results to the message loop; EntryFiles and EntryShell write, recycle, show and start the Links folder's entries,
+// DropTarget takes what is dropped on the bar; Dpi, Units, Strings and DllSearch the scale, twips, text and DLL
+// search; WineQuirks holds every Wine-only path, chosen at run time.
 #pragma once
 
 #include <windows.h>
@@ -18,6 +19,7 @@
 #include "win32/EntryFiles.h"
 #include "win32/EntryShell.h"
 #include "win32/Files.h"
+#include "win32/LinksFolder.h"
 #include "win32/MainWindow.h"
 #include "win32/MenuLoop.h"
 #include "win32/Shell.h"
@@ -35,10 +37,11 @@ public:
           pump_(window_, menuLoop_),
           shell_(window_.Handle()),
           barViews_(window_, menuLoop_, instance),
+          folders_(window_.Handle()),
           entryFiles_(window_.Handle()),
           entryShell_(window_.Handle()),
-          platform_{window_, screen_,  timers_,   pointer_, pump_,       messageBox_, files_,
-                    shell_,  process_, barViews_, startup_, entryFiles_, entryShell_} {}
+          platform_{window_, screen_,  timers_,   pointer_, pump_,    messageBox_, files_,
+                    shell_,  process_, barViews_, startup_, folders_, entryFiles_, entryShell_} {}
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
 
@@ -59,6 +62,7 @@ private:
     Process process_;
     BarViewFactory barViews_;
     StartupShortcut startup_;
+    Folders folders_;
     EntryFiles entryFiles_;
     EntryShell entryShell_;
     Platform platform_;

@@ -32,6 +32,10 @@ bool ReplaceFileLeavesLitter() {
     return RunningOnWine();
 }
 
+bool SubtreeWatchMissesFoldersAlreadyThere() {
+    return RunningOnWine();
+}
+
 bool PropertiesOnlyThroughContextMenu() {
     return RunningOnWine();
 }

@@ -22,6 +22,10 @@ bool DelayImportsSearchProgramFolder();
 // leaves a temporary file of its own (rf*.tmp) beside them, so there the program first checks that the old file
 // may be deleted, which replacing it needs.
 bool ReplaceFileLeavesLitter();
+// Windows' change notification on a folder's whole tree (FindFirstChangeNotificationW with bWatchSubtree) reports
+// changes in every folder below it. Wine 8's reports them only in folders made after the watch began, so there a watch
+// also waits on each folder directly in the one it watches.
+bool SubtreeWatchMissesFoldersAlreadyThere();
 
 // Windows shows a file's property sheet through SHObjectProperties. Wine's (8) answers TRUE and shows nothing, so
 // there the program invokes the "properties" verb of the file's context menu instead, whose sheet Wine shows modally:

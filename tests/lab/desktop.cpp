@@ -10,11 +10,15 @@
 //   desktop window TITLE [L T R B]  an ordinary window that takes the foreground; runs until it is closed
 //   desktop focusevents          every EVENT_OBJECT_FOCUS of other programs, from an out-of-context WinEvent hook,
 //                                as screen readers hear them; runs until ended
+//   desktop link LNK TARGET [ARGS [ICON]]  writes a shell link to TARGET, with ARGS and the picture of the .ico
+//                                file ICON, as Explorer makes one
 //
 // The two windows write down what they are told: SETTINGCHANGE, DISPLAYCHANGE, KEY, CHAR, ACTIVATE, CLOSE.
 // Output is one record a line, fields separated by tabs, text fields last, UTF-8, flushed at once.
 #include "lab_program.h"
 
+#include <objbase.h>
+#include <shlobj.h>
 #include <uxtheme.h>
 
 #include <cwctype>
@@ -317,6 +321,30 @@ int FocusEvents(int, wchar_t**) {
     return 0;
 }
 
+int Link(int argc, wchar_t** argv) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IShellLinkW* link = nullptr;
+    IPersistFile* file = nullptr;
+    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                      reinterpret_cast<void**>(&link));
+    if (SUCCEEDED(result))
+        result = link->SetPath(argv[3]);
+    if (SUCCEEDED(result) && argc > 4)
+        result = link->SetArguments(argv[4]);
+    if (SUCCEEDED(result) && argc > 5)
+        result = link->SetIconLocation(argv[5], 0);
+    if (SUCCEEDED(result))
+        result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    if (SUCCEEDED(result))
+        result = file->Save(argv[2], TRUE);
+    if (file != nullptr)
+        file->Release();
+    if (link != nullptr)
+        link->Release();
+    Emit(SUCCEEDED(result) ? L"LINK\t" + std::wstring(argv[2]) : L"ERROR\tlink\t" + Num(static_cast<int>(result)));
+    return SUCCEEDED(result) ? 0 : 3;
+}
+
 struct Command {
     const wchar_t* name;
     int (*run)(int argc, wchar_t** argv);
@@ -327,6 +355,7 @@ constexpr Command kCommands[] = {
     {L"monitors", Monitors, 0},    {L"modes", Modes, 0},   {L"mode", ChangeMode, 2},
     {L"workarea", SetWorkArea, 4}, {L"theme", Theme, 0},   {L"keys", Keys, 0},
     {L"taskbar", Taskbar, 4},      {L"window", Window, 0}, {L"focusevents", FocusEvents, 0},
+    {L"link", Link, 2},
 };
 
 }  // namespace
@@ -342,6 +371,6 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     Emit(L"usage: desktop monitors | modes | mode W H | workarea L T R B | theme | keys [-d MS] KEY...");
-    Emit(L"       desktop taskbar L T R B | window TITLE [L T R B] | focusevents");
+    Emit(L"       desktop taskbar L T R B | window TITLE [L T R B] | focusevents | link LNK TARGET [ARGS]");
     return 2;
 }

@@ -593,8 +593,8 @@ std::shared_ptr<IImageList> FakeBarViewFactory::LoadImageList() {
 }
 
 FakeSystem::FakeSystem()
-    : platform{window, screen,  clock,    pointer, pump,       messageBox, files,
-               shell,  process, barViews, startup, entryFiles, entryShell} {}
+    : platform{window, screen,  clock,    pointer, pump,    messageBox, files,
+               shell,  process, barViews, startup, folders, entryFiles, entryShell} {}
 
 std::unique_ptr<frmMain> FakeSystem::MakeForm() {
     // The form is made at the system's present scale.

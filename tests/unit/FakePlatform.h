@@ -326,6 +326,50 @@ private:
     CallLog& log_;
 };
 
+// Folders and files in memory, for the Links folder. Paths compare without regard to case; a stored path's folders
+// exist. Names compare as Explorer orders them: without regard to case, digits by their number.
+class FakeFolders final : public IFolders {
+public:
+    explicit FakeFolders(CallLog& log) : log_(log) {}
+    FolderListing List(const std::string& folder) override;
+    int CompareNames(const std::string& a, const std::string& b) override;
+    std::unique_ptr<IFolderWatch> Watch(const std::string& folder, std::function<void()> onChange) override;
+    bool OpenEntry(const std::string& path) override;
+    bool ExploreFolder(const std::string& path) override;
+
+    // Hidden and System make a hidden or system entry, Locked a folder that cannot be listed.
+    void AddFile(const std::string& path, EntryKind kind = EntryKind::Ordinary);
+    void AddFolder(const std::string& path, EntryKind kind = EntryKind::Ordinary);
+    // Removes the entry and everything in it.
+    void Remove(const std::string& path);
+    // What a change notification does: runs the callback of every watch that is running.
+    void NotifyWatchers();
+    // The folders watched now.
+    std::vector<std::string> Watched() const;
+
+    int listings = 0;
+    int comparisons = 0;
+    bool failOpen = false;
+
+private:
+    struct Node {
+        std::string name;
+        bool folder = false;
+        EntryKind kind = EntryKind::Ordinary;
+    };
+    struct WatchRecord {
+        std::string folder;
+        std::function<void()> onChange;
+        bool running = true;
+    };
+    class FakeWatch;
+    void Add(const std::string& path, bool folder, EntryKind kind);
+
+    CallLog& log_;
+    std::map<std::string, Node> nodes_;
+    std::vector<std::shared_ptr<WatchRecord>> watches_;
+};
+
 class FakeImageList final : public IImageList {
 public:
     int Count() const override { return 38; }
@@ -404,6 +448,7 @@ struct FakeSystem {
     FakeProcess process{log};
     FakeBarViewFactory barViews{log};
     FakeStartupShortcut startup{log};
+    FakeFolders folders{log};
     FakeEntryFiles entryFiles{log};
     FakeEntryShell entryShell{log};
     Platform platform;

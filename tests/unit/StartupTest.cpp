@@ -33,15 +33,16 @@ TEST(LoadMainWindow, RunsItsStepsInOrder) {
         auto form = sys.MakeForm();
         ASSERT_EQ(form->LoadMainWindow(), frmMain::LoadResult::Shown);
 
-        // Everything but the file checks of the catalogue, in the order it happened.
+        // Everything but the file checks of the catalogue and the listing of a Links folder (there is none), in the
+        // order it happened.
         std::vector<std::string> calls;
         for (const std::string& e : sys.log.Entries()) {
-            if (e.rfind("files.", 0) != 0)
+            if (e.rfind("files.", 0) != 0 && e.rfind("folders.", 0) != 0)
                 calls.push_back(e);
         }
         // The 32-bit Program Files folder (42) is looked up right after the Program Files folder (38).
-        std::vector<std::string> expected = {"shell.GetSpecialFolder(38)", "shell.GetSpecialFolder(42)", "bar0.Align=none",
-                                             "bar0.Height=0", "bar0.Width=0"};
+        std::vector<std::string> expected = {"shell.GetSpecialFolder(38)", "shell.GetSpecialFolder(42)",
+                                             "bar0.Align=none", "bar0.Height=0", "bar0.Width=0"};
         expected.insert(expected.end(), placement.begin(), placement.end());
         expected.insert(expected.end(),
                         {"bar0.ImageList0", "bar0.ImageList1", "bar0.Style=0", "window.Show", "window.KeyPreview=0",

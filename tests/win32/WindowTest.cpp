@@ -19,6 +19,7 @@
 #include "win32/Dpi.h"
 #include "win32/MainWindow.h"
 #include "win32/MenuLoop.h"
+#include "win32/Strings.h"
 #include "win32/Timers.h"
 #include "win32/Units.h"
 
@@ -231,12 +232,14 @@ struct RecordedEvents : ICommandBarViewEvents {
         contexts.push_back(key);
         lastAnchor = anchor;
     }
+    void OnOverflowPressed(const std::vector<std::string>& keys, const PopupAnchor&) override { overflowed = keys; }
     // Runs where the menu would be on the screen, or where a command would run.
     std::function<void()> whileOpen;
     std::function<void()> whilePressed;
     std::vector<std::string> pressed;
     std::vector<std::string> dropped;
     std::vector<std::string> contexts;
+    std::vector<std::string> overflowed;
     PopupAnchor lastAnchor;
 };
 
@@ -362,10 +365,12 @@ TEST_F(BarViewTest, ButtonsAreAddedWithTheirStates) {
     EXPECT_NE(button.fsState & TBSTATE_HIDDEN, 0);
     EXPECT_EQ(button.fsState & TBSTATE_WRAP, 0);
 
-    // Shown again with a change: still four buttons, now all visible.
+    // Shown again with a change, which the bar runs from the message loop: still four buttons, now all visible.
     std::vector<ToolButtonView> changed = Buttons();
     changed[3].visible = true;
     view.ShowButtons(changed);
+    DrainQueue();
+    toolbar = Toolbar(view);
     ASSERT_EQ(::SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0), 4);
     ::SendMessageW(toolbar, TB_GETBUTTON, 3, reinterpret_cast<LPARAM>(&button));
     EXPECT_EQ(button.fsState & TBSTATE_HIDDEN, 0);
@@ -423,6 +428,65 @@ TEST_F(BarViewTest, ARightClickOrTheMenuKeyAsksForTheBarsMenuWithTheButtonThere)
     ::MapWindowPoints(toolbar, HWND_DESKTOP, reinterpret_cast<POINT*>(&browser), 2);
     EXPECT_EQ(events.lastAnchor.left, browser.left) << "from the keyboard, beside the lit button";
     EXPECT_EQ(events.lastAnchor.bottom, browser.bottom);
+}
+
+TEST_F(BarViewTest, TheUsersOwnButtonsShowTheShellsPicturesAndThoseThatDoNotFitGoIntoTheMoreMenu) {
+    test::ScratchFolder folder;
+    std::vector<ToolButtonView> buttons = Buttons();
+    buttons.push_back({});
+    buttons.back().separator = true;
+    for (int i = 0; i < 12; ++i) {
+        const std::wstring file = folder.Join(L"entry " + std::to_wstring(i) + L".txt");
+        ASSERT_TRUE(test::WriteRawFile(file, "text"));
+        ToolButtonView own;
+        own.key = "OWN" + std::to_string(i);
+        own.toolTip = "entry " + std::to_string(i);
+        own.picture = WideToUtf8(file);
+        own.overflows = true;
+        buttons.push_back(own);
+    }
+    CommandBarView view(window, menuLoop, events, 200);
+    view.SetAlignment(Edge::Top);
+    view.SetHeight(400.0f);
+    window.SetWidth(300.0f * Tpp());
+    view.ShowButtons(buttons);
+    HWND toolbar = Toolbar(view);
+    const int count = static_cast<int>(::SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0));
+    ASSERT_EQ(count, 4 + 1 + 12 + 1) << "and the » at the end";
+    auto hidden = [&](int position) {
+        TBBUTTON button{};
+        ::SendMessageW(toolbar, TB_GETBUTTON, static_cast<WPARAM>(position), reinterpret_cast<LPARAM>(&button));
+        return (button.fsState & TBSTATE_HIDDEN) != 0;
+    };
+    EXPECT_FALSE(hidden(count - 1)) << "the » shows on a short bar";
+    EXPECT_FALSE(hidden(0)) << "the catalogue's buttons always stay";
+    int onBar = 0;
+    while (onBar < 12 && !hidden(5 + onBar))
+        ++onBar;
+    EXPECT_LT(onBar, 12);
+    for (int i = onBar; i < 12; ++i)
+        EXPECT_TRUE(hidden(5 + i)) << "those beyond the first that does not fit go too";
+    NMTOOLBARW notice{};
+    notice.hdr = {toolbar, 200, TBN_DROPDOWN};
+    notice.iItem = 1000 + count - 1;
+    ::SendMessageW(window.Handle(), WM_NOTIFY, 200, reinterpret_cast<LPARAM>(&notice));
+    ASSERT_EQ(events.overflowed.size(), static_cast<std::size_t>(12 - onBar));
+    EXPECT_EQ(events.overflowed.front(), "OWN" + std::to_string(onBar));
+
+    // A long bar: every button stays and the » goes.
+    window.SetWidth(15360.0f);
+    EXPECT_FALSE(hidden(5 + 11));
+    EXPECT_TRUE(hidden(count - 1));
+    // The pictures follow the first paint, each the size of the bar's own.
+    HIMAGELIST list = view.OwnPictures();
+    ASSERT_NE(list, nullptr);
+    EXPECT_NE(reinterpret_cast<HIMAGELIST>(::SendMessageW(toolbar, TB_GETIMAGELIST, 0, 0)), list)
+        << "the bar's own pictures stay the first list";
+    EXPECT_EQ(::ImageList_GetImageCount(list), 12);
+    int cx = 0;
+    int cy = 0;
+    ::ImageList_GetIconSize(list, &cx, &cy);
+    EXPECT_EQ(cy, view.PictureSize());
 }
 
 TEST_F(BarViewTest, ADropDownPressRaisesItsAnchorInScreenPixels) {
