@@ -17,7 +17,7 @@
 
 namespace nimbrel {
 
-class frmMain final : public ICommandBarHost, public IWindowEvents, private ISettingsTarget {
+class frmMain final : public ICommandBarHost, public IWindowEvents, private ISettingsTarget, private IDropHandler {
 public:
     enum class LoadResult {
         Shown,   // the bar is up and the timers run
@@ -125,6 +125,14 @@ private:
     void FollowLinks();
     void ShowLinksMenu(const LinksMenu& menu, const PopupAnchor& anchor);
     void RunLink(const LinkCommand& command);
+    // The entries a Links button's own menu starts with; none for any other place on the bar.
+    ChoiceMenu EntryMenu(const std::string& key) const;
+    void ApplyLinksChoice(const MenuChoice& choice, const std::string& key);
+
+    // What is dragged over the bar and let go on it.
+    DropSpot DropSpotAt(int x, int y) override;
+    void OnDragOver(bool over) override;
+    void OnDrop(const DroppedItems& items, const DropSpot& spot) override;
 
     // True when the event must wait: it is then posted to run again once the bar is up and not moving.
     bool Deferred(void (frmMain::*event)());
@@ -147,6 +155,8 @@ private:
     bool menuOpen_ = false;                     // the bar's own menu is open: the pointer watch leaves it docked
     std::optional<SettingsMenu> settingsMenu_;  // made at its first use
     std::optional<LinksBar> linksBar_;
+    std::optional<LinkDrops> linkDrops_;
+    bool dragOver_ = false;                // something droppable is over the bar: the pointer watch leaves it docked
     std::uintptr_t foregroundBefore_ = 0;  // the window that had the foreground before the keyboard's call
 };
 

@@ -184,6 +184,9 @@ public:
 
     // Shows bar as a popup menu of its visible buttons and raises the click of the chosen one from this instance.
     void ShowDropDown(ButtonBar& bar, const PopupAnchor& anchor);
+    // The key of the button at a point of the virtual screen (pixels); empty on the bar beside its buttons, nothing
+    // off the bar.
+    std::optional<std::string> KeyAt(int x, int y) const { return view_->KeyAt(x, y); }
     // Shows a menu of the host's own beside anchor and waits for the choice: its number, or nothing.
     std::optional<std::size_t> ShowMenu(const std::vector<MenuItemView>& items, const PopupAnchor& anchor);
     // True while ShowDropDown or ShowMenu waits for the choice.

@@ -150,8 +150,9 @@ void frmMain::Timer1_Timer() {
     }
 
     WatchDecision decision = Decide(in);
-    // A bar that the keyboard called stays while the keyboard works it, and every bar while its own menu is open.
-    if (decision == WatchDecision::Hide && (keyboardHold_ || menuOpen_))
+    // A bar that the keyboard called stays while the keyboard works it, and every bar while its own menu is open or
+    // something droppable is over it.
+    if (decision == WatchDecision::Hide && (keyboardHold_ || menuOpen_ || dragOver_))
         decision = WatchDecision::None;
     // A docked bar that stays ends the tick here.
     if (in.barShown && decision == WatchDecision::None)

@@ -136,6 +136,7 @@ void frmMain::ShowLinks() {
     linksBar_.emplace(platform_.folders, platform_.process.ExecutableFolder());
     linksBar_->Folder().Refresh();
     cmdBar[0]->SetOwnButtons(linksBar_->Buttons());
+    linkDrops_.emplace(platform_.entryFiles, platform_.entryShell, platform_.messageBox, linksBar_->Folder().Folder());
 }
 
 void frmMain::FollowLinks() {
@@ -143,6 +144,87 @@ void frmMain::FollowLinks() {
     linksBar_->Folder().Watch([this] {
         if (!ended_)
             cmdBar[0]->SetOwnButtons(linksBar_->Buttons());
+    });
+    // OLE's start costs the first paint nothing from the message loop.
+    platform_.pump.Post([this] {
+        if (!ended_)
+            platform_.window.AcceptDrops(*this);
+    });
+}
+
+ChoiceMenu frmMain::EntryMenu(const std::string& key) const {
+    ChoiceMenu menu;
+    if (!linksBar_ || linksBar_->EntryOf(key) == nullptr)
+        return menu;
+    for (const auto& [item, entry] : EntryMenuItems()) {
+        MenuChoice choice;
+        choice.kind = MenuChoice::Kind::Entry;
+        choice.entry = entry;
+        menu.Add(item, choice);
+    }
+    MenuItemView separator;
+    separator.separator = true;
+    menu.Add(separator);
+    return menu;
+}
+
+void frmMain::ApplyLinksChoice(const MenuChoice& choice, const std::string& key) {
+    if (!linksBar_ || !linkDrops_)
+        return;
+    const LinkEntry* entry = linksBar_->EntryOf(key);
+    if (choice.kind == MenuChoice::Kind::Entry && entry != nullptr) {
+        switch (choice.entry) {
+            case EntryChoice::Open:
+                RunLink({entry->folder ? LinkCommand::Kind::Explore : LinkCommand::Kind::Open, entry->path});
+                return;
+            case EntryChoice::Properties:
+                linkDrops_->ShowProperties(entry->path);
+                return;
+            case EntryChoice::Remove:
+                // The watch takes its button away.
+                linkDrops_->Remove(entry->path);
+                return;
+        }
+    }
+    if (choice.kind != MenuChoice::Kind::Links)
+        return;
+    if (choice.links == LinksChoice::AddToBar) {
+        const FlagScope busy(menuOpen_);
+        linkDrops_->AddChosen();
+    } else if (linkDrops_->MakeFolder()) {
+        RunLink({LinkCommand::Kind::Explore, linkDrops_->Folder()});
+    }
+}
+
+DropSpot frmMain::DropSpotAt(int x, int y) {
+    if (ended_ || !linksBar_ || !BarShown)
+        return {};
+    const std::optional<std::string> key = cmdBar[0]->KeyAt(x, y);
+    if (!key)
+        return {};
+    // A Links entry takes what its program opens; everywhere else on the bar a drop adds to the folder.
+    if (const LinkEntry* entry = linksBar_->EntryOf(*key))
+        return SpotForEntry(entry->path, entry->folder);
+    return {DropSpot::Kind::Bar, {}};
+}
+
+void frmMain::OnDragOver(bool over) {
+    dragOver_ = over;
+}
+
+void frmMain::OnDrop(const DroppedItems& items, const DropSpot& spot) {
+    dragOver_ = false;
+    // After the drop has returned: the program the drag came from waits for it, and what follows may ask the user.
+    platform_.pump.Post([this, items, spot] {
+        if (ended_ || !linkDrops_)
+            return;
+        const DropAction action = DecideDrop(items, spot);
+        if (action == DropAction::Open)
+            platform_.window.LetOthersTakeForeground();
+        linkDrops_->Drop(items, spot);
+        // Opening the files is a command; an entry added shows on the bar as the folder changes.
+        if (action == DropAction::Open)
+            GO_BarOff();
     });
 }
 

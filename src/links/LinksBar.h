@@ -26,6 +26,8 @@ public:
     // The separator and one button per entry; nothing when there are no entries, so the bar is as without Links.
     std::vector<ToolButtonView> Buttons() const;
     static bool IsLinkKey(const std::string& key);
+    // The entry with this key; nothing for any other key.
+    const LinkEntry* EntryOf(const std::string& key) const;
     // What a click on the button with this key does.
     LinkCommand CommandFor(const std::string& key) const;
     // The menu of the folder whose button has this key: its entries, a folder among them opened in Explorer.
@@ -34,8 +36,6 @@ public:
     LinksMenu OverflowMenu(const std::vector<std::string>& keys) const;
 
 private:
-    const LinkEntry* EntryOf(const std::string& key) const;
-
     Links links_;
 };
 

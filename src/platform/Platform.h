@@ -10,11 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "links/Drop.h"
 #include "platform/Edge.h"
 
 namespace nimbrel {
 
 // Strings crossing the seam are UTF-8.
+
+class IDropHandler;
 
 enum class ZOrder {
     Top,        // HWND_TOP
@@ -57,6 +60,8 @@ public:
     // AllowSetForegroundWindow(ASFW_ANY): what the bar starts next may come in front, as the bar holds the
     // foreground now.
     virtual void LetOthersTakeForeground() = 0;
+    // From now on the window takes what is dragged onto it (OLE drag and drop), telling handler.
+    virtual void AcceptDrops(IDropHandler& handler) = 0;
 };
 
 // A rectangle in pixels of the virtual screen, whose origin is the primary monitor's top-left corner.
@@ -291,6 +296,9 @@ public:
     virtual void SetStyle(std::int32_t style) = 0;
     // The main bar's buttons, in order; called again whenever one of them changes.
     virtual void ShowButtons(const std::vector<ToolButtonView>& buttons) = 0;
+    // The key of the button at this point of the virtual screen, in pixels: empty on the bar beside its buttons,
+    // nothing off the bar.
+    virtual std::optional<std::string> KeyAt(int x, int y) const = 0;
     // Shows a popup menu and waits for the choice; returns the chosen entry's index, or nothing.
     virtual std::optional<std::size_t> TrackPopup(const std::vector<MenuItemView>& items,
                                                   const PopupAnchor& anchor) = 0;
@@ -419,6 +427,18 @@ public:
     // Starts program with these arguments, each quoted: an executable directly, anything else (a shortcut, a
     // script) through the shell.
     virtual Outcome StartWith(const std::string& program, const std::vector<std::string>& arguments) = 0;
+};
+
+// Hears what is dragged over the main window and let go on it.
+class IDropHandler {
+public:
+    virtual ~IDropHandler() = default;
+    // What lies at this point of the virtual screen, in pixels.
+    virtual DropSpot DropSpotAt(int x, int y) = 0;
+    // Something droppable came over the window (true), or left it, let go or not (false).
+    virtual void OnDragOver(bool over) = 0;
+    // Let go where it does something; runs inside the drop, while the program the drag comes from waits.
+    virtual void OnDrop(const DroppedItems& items, const DropSpot& spot) = 0;
 };
 
 // Everything the main window reaches outside itself.

@@ -51,6 +51,11 @@ void ChoiceMenu::AddSubmenu(std::string caption, const std::vector<std::pair<Men
     items_.push_back(std::move(parent));
 }
 
+void ChoiceMenu::Append(const ChoiceMenu& other) {
+    items_.insert(items_.end(), other.items_.begin(), other.items_.end());
+    choices_.insert(choices_.end(), other.choices_.begin(), other.choices_.end());
+}
+
 std::optional<MenuChoice> ChoiceMenu::ChoiceAt(std::size_t number) const {
     return number < choices_.size() ? choices_[number] : std::nullopt;
 }
@@ -75,6 +80,11 @@ ChoiceMenu SettingsMenu::Menu() const {
     MenuItemView startup = Plain("&Start with Windows");
     startup.checked = startup_.Present();
     menu.Add(startup, Choice(MenuChoice::Kind::StartWithWindows));
+    for (const auto& [item, links] : LinksMenuItems()) {
+        MenuChoice choice = Choice(MenuChoice::Kind::Links);
+        choice.links = links;
+        menu.Add(item, choice);
+    }
     MenuItemView separator;
     separator.separator = true;
     menu.Add(separator);
@@ -83,13 +93,16 @@ ChoiceMenu SettingsMenu::Menu() const {
     return menu;
 }
 
-void SettingsMenu::Apply(const MenuChoice& choice) {
+bool SettingsMenu::Apply(const MenuChoice& choice) {
     const ChosenSettings before = bar_.SettingsNow();
     ChangedKeys changed;
     switch (choice.kind) {
+        case MenuChoice::Kind::Entry:
+        case MenuChoice::Kind::Links:
+            return false;
         case MenuChoice::Kind::DockAt:
             if (!choice.edge || *choice.edge == before.dockEdge)
-                return;
+                return true;
             // A bar called back from the edge it docks at keeps it so: the two move together.
             if (before.callBackEdge == before.dockEdge) {
                 bar_.CallBackFrom(choice.edge);
@@ -100,13 +113,13 @@ void SettingsMenu::Apply(const MenuChoice& choice) {
             break;
         case MenuChoice::Kind::CallBackFrom:
             if (choice.edge == before.callBackEdge)
-                return;
+                return true;
             bar_.CallBackFrom(choice.edge);
             changed.callBackEdge = true;
             break;
         case MenuChoice::Kind::Look:
             if (choice.style == before.style)
-                return;
+                return true;
             bar_.SetLook(choice.style);
             changed.style = true;
             break;
@@ -119,21 +132,22 @@ void SettingsMenu::Apply(const MenuChoice& choice) {
                           result.reason,
                       kMessageStyleWarning, kProgramTitle});
             }
-            return;
+            return true;
         }
         case MenuChoice::Kind::Button:
             bar_.RunButton(choice.key);
-            return;
+            return true;
     }
     if (const std::optional<UserMessage> failure = store_.Save(changed, bar_.SettingsNow()))
         Tell(*failure);
+    return true;
 }
 
 void SettingsMenu::Tell(const UserMessage& message) {
     messages_.Show(message.text, message.style, message.title);
 }
 
-void frmMain::cmdBar_ContextMenu(std::int16_t index, const std::string& /*key*/, const PopupAnchor& anchor) {
+void frmMain::cmdBar_ContextMenu(std::int16_t index, const std::string& key, const PopupAnchor& anchor) {
     if (ended_ || index != 0 || !BarShown || DropDownOpen())
         return;
     if (!settingsMenu_) {
@@ -143,14 +157,16 @@ void frmMain::cmdBar_ContextMenu(std::int16_t index, const std::string& /*key*/,
     }
     std::optional<MenuChoice> choice;
     {
-        const ChoiceMenu menu = settingsMenu_->Menu();
+        // A Links button's own entries come first, then the bar's.
+        ChoiceMenu menu = EntryMenu(key);
+        menu.Append(settingsMenu_->Menu());
         const FlagScope open(menuOpen_);
         if (const std::optional<std::size_t> number = cmdBar[0]->ShowMenu(menu.Items(), anchor))
             choice = menu.ChoiceAt(*number);
     }
     // Not a command: the bar stays where the choice left it until the pointer watch parks it.
-    if (choice && !ended_)
-        settingsMenu_->Apply(*choice);
+    if (choice && !ended_ && !settingsMenu_->Apply(*choice))
+        ApplyLinksChoice(*choice, key);
 }
 
 ChosenSettings frmMain::SettingsNow() const {

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "links/LinkDrops.h"
 #include "platform/Platform.h"
 #include "settings/SettingsRewrite.h"
 #include "settings/SettingsStore.h"
@@ -22,11 +23,15 @@ struct MenuChoice {
         Look,
         StartWithWindows,
         Button,  // what the bar's button with this key does
+        Entry,   // one of a Links entry's own: open it, its properties, remove it
+        Links,   // add to the Links folder, or open it
     };
     Kind kind = Kind::Button;
     std::optional<Edge> edge;  // DockAt, CallBackFrom; nothing calls the bar back from nowhere
     std::int16_t style = 0;    // Look
     std::string key;           // Button
+    EntryChoice entry = EntryChoice::Open;
+    LinksChoice links = LinksChoice::AddToBar;
 
     bool operator==(const MenuChoice&) const = default;
 };
@@ -36,6 +41,7 @@ class ChoiceMenu {
 public:
     void Add(MenuItemView item, std::optional<MenuChoice> choice = std::nullopt);
     void AddSubmenu(std::string caption, const std::vector<std::pair<MenuItemView, MenuChoice>>& entries);
+    void Append(const ChoiceMenu& other);
     const std::vector<MenuItemView>& Items() const { return items_; }
     std::optional<MenuChoice> ChoiceAt(std::size_t number) const;
 
@@ -65,8 +71,9 @@ public:
 
     // The menu for the bar as it is now, its settings checked.
     ChoiceMenu Menu() const;
-    // Applies the choice and saves it; a change that cannot be saved holds for this run, and the user is told.
-    void Apply(const MenuChoice& choice);
+    // Applies the choice and saves it; a change that cannot be saved holds for this run, and the user is told. False
+    // for a choice of the Links folder's, which is not this menu's to apply.
+    bool Apply(const MenuChoice& choice);
 
 private:
     void Tell(const UserMessage& message);

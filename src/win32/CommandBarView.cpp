@@ -564,6 +564,19 @@ bool CommandBarView::OnParentContextMenu(HWND source, POINT at) {
     return true;
 }
 
+std::optional<std::string> CommandBarView::KeyAt(int x, int y) const {
+    RECT window{};
+    if (!toolbar_ || !::GetWindowRect(window_.Handle(), &window) || !::PtInRect(&window, POINT{x, y}))
+        return std::nullopt;
+    POINT inToolbar{x, y};
+    ::ScreenToClient(toolbar_.get(), &inToolbar);
+    const int position =
+        static_cast<int>(::SendMessageW(toolbar_.get(), TB_HITTEST, 0, reinterpret_cast<LPARAM>(&inToolbar)));
+    if (position < 0 || !Pressable(static_cast<std::size_t>(position)))
+        return std::string();
+    return buttons_[static_cast<std::size_t>(position)].key;
+}
+
 bool CommandBarView::Pressable(std::size_t position) const {
     return position < buttons_.size() && !buttons_[position].separator && buttons_[position].visible;
 }

@@ -41,6 +41,7 @@ public:
     void SetImageList(int slot, std::shared_ptr<IImageList> images) override;
     void SetStyle(std::int32_t style) override;
     void ShowButtons(const std::vector<ToolButtonView>& buttons) override;
+    std::optional<std::string> KeyAt(int x, int y) const override;
     std::optional<std::size_t> TrackPopup(const std::vector<MenuItemView>& items, const PopupAnchor& anchor) override;
 
     HWND Toolbar() const { return toolbar_.get(); }

@@ -392,6 +392,16 @@ void MainWindow::LetOthersTakeForeground() {
     ::AllowSetForegroundWindow(ASFW_ANY);
 }
 
+void MainWindow::AcceptDrops(IDropHandler& handler) {
+    if (Handle() == nullptr || drops_)
+        return;
+    drops_.emplace(Handle(), DropCallbacks{[&handler](int x, int y) { return handler.DropSpotAt(x, y); },
+                                           [&handler](bool over) { handler.OnDragOver(over); },
+                                           [&handler](const DroppedItems& items, const DropSpot& spot) {
+                                               handler.OnDrop(items, spot);
+                                           }});
+}
+
 bool MainWindow::GiveForeground(std::uintptr_t window) {
     HWND other = reinterpret_cast<HWND>(window);
     return ::IsWindow(other) && ::SetForegroundWindow(other) != FALSE;

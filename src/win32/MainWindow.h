@@ -12,6 +12,7 @@
 
 #include "platform/Platform.h"
 #include "win32/Dpi.h"
+#include "win32/DropTarget.h"
 #include "win32/WindowClass.h"
 
 namespace nimbrel::win32 {
@@ -102,6 +103,7 @@ public:
     bool HasForeground() const override;
     bool GiveForeground(std::uintptr_t window) override;
     void LetOthersTakeForeground() override;
+    void AcceptDrops(IDropHandler& handler) override;
 
 private:
     friend class WindowProc<MainWindow>;
@@ -143,6 +145,7 @@ private:
     HWND focusTarget_ = nullptr;
     IWindowEvents* events_ = nullptr;
     std::deque<std::function<void()>> posted_;
+    std::optional<DropRegistration> drops_;
     UINT recallMessage_;
     UINT exitMessage_;
 };

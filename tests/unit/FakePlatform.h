@@ -80,6 +80,7 @@ public:
     bool HasForeground() const override { return foreground == 0; }
     bool GiveForeground(std::uintptr_t window) override;
     void LetOthersTakeForeground() override;
+    void AcceptDrops(IDropHandler& handler) override { drops = &handler; }
 
     float left = 0, top = 0, width = 3000, height = 3000;
     // The window in the foreground, 0 for this one.
@@ -92,6 +93,8 @@ public:
     bool failZOrder = false, failActivate = false, failFocus = false, failRefresh = false;
     // Windows refuses SetForegroundWindow, as it does while another program has a menu open.
     bool refuseForeground = false;
+    // What hears the drags over the window, once it takes them.
+    IDropHandler* drops = nullptr;
 
 private:
     CallLog& log_;
@@ -389,6 +392,7 @@ public:
     void SetImageList(int slot, std::shared_ptr<IImageList> images) override;
     void SetStyle(std::int32_t value) override;
     void ShowButtons(const std::vector<ToolButtonView>& buttons) override;
+    std::optional<std::string> KeyAt(int, int) const override { return keyAt; }
     std::optional<std::size_t> TrackPopup(const std::vector<MenuItemView>& items, const PopupAnchor& anchor) override;
 
     ICommandBarViewEvents& events;
@@ -398,6 +402,8 @@ public:
     std::int32_t style = -99;
     std::shared_ptr<IImageList> images[2];
     std::vector<ToolButtonView> shown;
+    // The key under every point: nothing is off the bar.
+    std::optional<std::string> keyAt;
     int showCalls = 0;
     std::vector<std::vector<MenuItemView>> popups;
 

@@ -105,5 +105,49 @@ TEST_F(LinksBarTest, TheBarFollowsTheFolderWhileItRuns) {
     EXPECT_TRUE(Own().empty()) << "Links deleted: its buttons go";
 }
 
+TEST_F(LinksBarTest, AnEntrysOwnMenuAndWhatIsDroppedWhere) {
+    const std::string tool = std::string(kLinks) + "\\Tool.lnk";
+    sys.folders.AddFile(tool);
+    sys.entryFiles.AddFile(tool);  // the same file, as the Links files' fake sees the disk
+    Start();
+    // Its own menu: Open, Properties, Remove, a separator, then the bar's menu.
+    for (const char* entry : {"&Properties", "&Remove from the bar"}) {
+        ChooseNext(entry);
+        form->cmdBar_ContextMenu(0, KeyOf("Tool"), {});
+        EXPECT_EQ(sys.barViews.views[0]->popups.back()[3].separator, true);
+    }
+    EXPECT_TRUE(sys.log.Contains("entryShell.Properties(" + tool + ")"));
+    EXPECT_TRUE(sys.log.Contains("entries.Recycle(" + tool + ")")) << "with no question";
+    EXPECT_TRUE(sys.log.Matching("MsgBox").empty());
+
+    // Drops: taken once the message loop runs; the bar stays while something is over it.
+    EXPECT_EQ(sys.window.drops, nullptr);
+    sys.pump.DoEvents();
+    ASSERT_NE(sys.window.drops, nullptr);
+    sys.window.drops->OnDragOver(true);
+    sys.pointer.y = 400;
+    sys.clock.Advance(2000);
+    EXPECT_TRUE(form->BarShown) << "not parked under a drag";
+    // On the Links program: it opens the files, as a command does. Elsewhere on the bar: an entry is added.
+    sys.barViews.views[0]->keyAt = KeyOf("Tool");
+    DropSpot spot = sys.window.drops->DropSpotAt(10, 10);
+    EXPECT_EQ(spot.kind, DropSpot::Kind::Program);
+    sys.window.drops->OnDrop({{"C:\\Docs\\a b.txt"}, {}, {}}, spot);
+    EXPECT_TRUE(sys.log.Matching("entryShell.StartWith").empty()) << "after the drop has returned";
+    sys.pump.DoEvents();
+    EXPECT_EQ(sys.entryShell.started.back(), (std::vector<std::string>{tool, "C:\\Docs\\a b.txt"}));
+    EXPECT_FALSE(form->BarShown);
+    form->GO_BarOn();
+    sys.barViews.views[0]->keyAt = "";
+    spot = sys.window.drops->DropSpotAt(10, 10);
+    EXPECT_EQ(spot.kind, DropSpot::Kind::Bar);
+    sys.window.drops->OnDrop({{}, "https://www.example.org/a", "Example"}, spot);
+    sys.pump.DoEvents();
+    EXPECT_TRUE(sys.entryFiles.Content(std::string(kLinks) + "\\Example.url").has_value());
+    EXPECT_TRUE(form->BarShown) << "adding is no command";
+    sys.barViews.views[0]->keyAt.reset();
+    EXPECT_EQ(sys.window.drops->DropSpotAt(10, 10).kind, DropSpot::Kind::Inert) << "off the bar";
+}
+
 }  // namespace
 }  // namespace nimbrel

@@ -47,7 +47,9 @@ TEST(LoadMainWindow, RunsItsStepsInOrder) {
         expected.insert(expected.end(),
                         {"bar0.ImageList0", "bar0.ImageList1", "bar0.Style=0", "window.Show", "window.KeyPreview=0",
                          "window.SetWindowPos(Top)", "window.SetActiveWindow", "window.SetFocus", "window.Refresh",
-                         "Timer1.Interval=2000", "Timer1.Enabled=1", "Timer2.Interval=150"});
+                         "Timer1.Interval=2000", "Timer1.Enabled=1", "Timer2.Interval=150",
+                         // Drag and drop starts from the message loop.
+                         "pump.Post"});
         EXPECT_EQ(calls, expected) << position;
         // The settings file is read right after the two Program Files lookups.
         EXPECT_EQ(sys.log.Entries()[2], "files.Read(C:\\Apps\\Bar\\Nimbrel.Txt)");
