@@ -53,12 +53,16 @@ def opened(lab):
     return documents
 
 
-def bar_buttons(bar):
-    """The running bar's toolbar: Exit, seven menus, four settings pages, About Me and Help, with two separators."""
+def bar_buttons(bar, links=0):
+    """The running bar's toolbar: Exit, seven menus, four settings pages, About Me and Help, with two separators; after
+    them, as many shown buttons as the Links folder has entries."""
     buttons = bar.toolbar()
-    check(len(buttons) == 16, 'the bar has %d buttons, expected 16: %r' % (len(buttons), buttons))
-    separators = [b.index for b in buttons if b.separator]
+    own, after = buttons[:16], buttons[16:]
+    check(len(own) == 16 and own[-1].tip == 'Help', 'the bar does not end its own 16 buttons with Help: %r' % buttons)
+    separators = [b.index for b in own if b.separator]
     check(len(separators) == 2, 'expected two separators on the bar, found %r' % separators)
+    entries = [b for b in after if not b.separator and not b.hidden]
+    check(len(entries) == links, 'the bar shows %d Links buttons, expected %d: %r' % (len(entries), links, after))
     return buttons
 
 
@@ -70,9 +74,9 @@ def start_docked(bar):
     return bar.wait_until('a Nimbrel.Txt in %s' % bar.folder, bar.settings_bytes, 5)
 
 
-def exit_bar(bar):
+def exit_bar(bar, links=0):
     """Ends the bar with its Exit button, calling it back first when it is parked."""
-    bar_buttons(bar)
+    bar_buttons(bar, links)
     bar.exit()
     print('Exit ended the bar')
 

@@ -157,7 +157,7 @@ def main():
             # A running 1.0.0 knows no "Nimbrel.Exit": the installer's WM_CLOSE ends it.
             bar.attach()
             pids = list(running_bars(bar))
-            exit_bar(bar)
+            exit_bar(bar, links=1)
             check(wait_for(lambda: not any(alive(pid) for pid in pids), 10), 'Exit did not end the bar')
             shutil.copy(args.oldbar, installed_exe)
             old = bar.start(installed_exe)
@@ -165,7 +165,7 @@ def main():
             install_over_running_bar(bar, setup, install_windows, '1.0.0 running')
             check(old.poll() is not None, 'the 1.0.0 stand-in still runs')
             bar.attach()
-            bar_buttons(bar)  # the real bar, with its toolbar, runs now
+            bar_buttons(bar, links=1)  # the real bar, with its toolbar and the planted entry, runs now
 
             other_dir = bar.drive_c / 'other'
             os.makedirs(other_dir)
