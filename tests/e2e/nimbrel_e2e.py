@@ -372,6 +372,54 @@ def links_that_do_not_fit_go_into_the_more_menu(run):
         s.wait_parked()
 
 
+@case
+def add_to_the_bar_and_remove_from_it(run):
+    """Add to the bar… in the bar's menu: the file chosen in the dialog gets a shortcut in Links, made with the folder,
+    and a button; Remove from the bar in that button's menu moves the shortcut to the Recycle Bin (Wine's is the
+    host's trash) and the button goes."""
+    with run(files={"Docs/Plan.pdf": b"%PDF-"}) as s:
+        s.click_at(*s.on_band("TOP"), button=3)
+        s.wait_menu()
+        s.keys("a")
+        s.wait_until("the Add to the bar dialog", lambda: s.windows("Add to the bar"), 10, 0.25)
+        s.desktop("type", f"{s.folder}\\Docs\\Plan.pdf")
+        s.keys("Return")
+        s.wait_until("the new entry's button", lambda: own_tips(s) == ["", "Plan"], 6)
+        check(s.beside("Links/Plan.lnk").is_file(), f"no shortcut in Links: {list(s.beside('Links').iterdir())}")
+        s.click_at(*s.button("Plan").centre, button=3)
+        s.wait_menu()
+        s.keys("r")
+        s.wait_until("the button to go", lambda: own_tips(s) == [], 6)
+        trash = s.prefix / "xdg-data" / "Trash" / "files"
+        check(not s.beside("Links/Plan.lnk").exists() and any(trash.glob("Plan*.lnk")),
+              f"the shortcut is not in the trash: {list(trash.iterdir()) if trash.exists() else 'no trash'}")
+
+
+@case
+def what_is_dropped_on_the_bar_is_added_or_opened(run):
+    """A file dragged from another program (by OLE drag and drop, as from Explorer) and let go on the bar's empty end
+    gets a shortcut in Links and a button; let go on a Links button, it is passed to that button's program, quoted,
+    and the bar parks as after a click."""
+    tool = f"{PROGRAM_FILES}\\Tools\\tool.exe"
+    plan = "Docs\\Plan B.pdf"
+
+    def shortcut(s):
+        s.install("Tools/tool.exe")
+        make_link(s, "Links\\Tool.lnk", tool)
+
+    with run(before=shortcut, files={plan: b"%PDF-"}) as s:
+        end = (s.display.width - 20, s.button("Tool").centre[1])
+        s.move_pointer(*end)
+        s.desktop("drag", f"{s.folder}\\{plan}", *end)
+        s.wait_until("the dropped file's button", lambda: own_tips(s) == ["", "Plan B", "Tool"], 6)
+        check(s.beside("Links/Plan B.lnk").is_file(), f"no shortcut in Links: {list(s.beside('Links').iterdir())}")
+        s.move_pointer(*s.button("Tool").centre)
+        s.desktop("drag", f"{s.folder}\\{plan}", *s.button("Tool").centre)
+        _, image, command = new_record(s, 0, "the drop on Tool", "RUN")
+        check(same_path(image, tool) and command.endswith(f'"{s.folder}\\{plan}"'), f"started {image!r} as {command!r}")
+        s.wait_parked()
+
+
 # --- drop-downs and launching ----------------------------------------------------------------------------------
 
 

@@ -6,6 +6,8 @@
 //   desktop workarea L T R B     sets the work area and tells every window, as a taskbar does; then as monitors
 //   desktop theme                whether a visual style is on, and its file, colour and size names
 //   desktop keys [-d MS] KEY...  presses keys with SendInput: Right, Return, space, alt+F4, ctrl+shift+Tab, a, 7
+//   desktop type TEXT            types the text's characters with SendInput, as a keyboard of any layout would
+//   desktop drag FILE X Y        drags the file from here and lets it go at X, Y, as from Explorer (DoDragDrop)
 //   desktop taskbar L T R B      a topmost window over that rectangle, as a taskbar is; runs until ended
 //   desktop window TITLE [L T R B]  an ordinary window that takes the foreground; runs until it is closed
 //   desktop focusevents          every EVENT_OBJECT_FOCUS of other programs, from an out-of-context WinEvent hook,
@@ -196,6 +198,22 @@ int PressChord(const std::wstring& chord) {
     return sent == inputs.size() ? 0 : 4;
 }
 
+int Type(int, wchar_t** argv) {
+    std::vector<INPUT> inputs;
+    for (const wchar_t unit : std::wstring(argv[2])) {
+        for (const bool up : {false, true}) {
+            INPUT input = {};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wScan = unit;
+            input.ki.dwFlags = KEYEVENTF_UNICODE | (up ? KEYEVENTF_KEYUP : 0u);
+            inputs.push_back(input);
+        }
+    }
+    const UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    Emit(L"SENT\t" + Num(sent));
+    return sent == inputs.size() ? 0 : 4;
+}
+
 int Keys(int argc, wchar_t** argv) {
     int delay = 150;
     int first = 2;
@@ -345,6 +363,49 @@ int Link(int argc, wchar_t** argv) {
     return SUCCEEDED(result) ? 0 : 3;
 }
 
+// Lets go once the drag has had a few rounds at the pointer's place.
+class LettingGo final : public IDropSource {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        *object = iid == IID_IUnknown || iid == IID_IDropSource ? static_cast<IDropSource*>(this) : nullptr;
+        return *object != nullptr ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD) override {
+        return escape ? DRAGDROP_S_CANCEL : ++rounds_ > 20 ? DRAGDROP_S_DROP : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+
+private:
+    int rounds_ = 0;
+};
+
+int Drag(int, wchar_t** argv) {
+    OleInitialize(nullptr);
+    PIDLIST_ABSOLUTE item = nullptr;
+    IShellFolder* parent = nullptr;
+    PCUITEMID_CHILD child = nullptr;
+    IDataObject* data = nullptr;
+    HRESULT result = SHParseDisplayName(argv[2], nullptr, &item, 0, nullptr);
+    if (SUCCEEDED(result))
+        result = SHBindToParent(item, IID_IShellFolder, reinterpret_cast<void**>(&parent), &child);
+    if (SUCCEEDED(result))
+        result = parent->GetUIObjectOf(nullptr, 1, &child, IID_IDataObject, nullptr, reinterpret_cast<void**>(&data));
+    DWORD effect = DROPEFFECT_NONE;
+    if (SUCCEEDED(result)) {
+        SetCursorPos(Number(argv[3]), Number(argv[4]));
+        LettingGo source;
+        result = DoDragDrop(data, &source, DROPEFFECT_COPY | DROPEFFECT_LINK, &effect);
+        data->Release();
+    }
+    if (parent != nullptr)
+        parent->Release();
+    CoTaskMemFree(item);
+    Emit(L"DRAG\t" + Num(static_cast<int>(result)) + L"\t" + Num(static_cast<int>(effect)));
+    return result == DRAGDROP_S_DROP ? 0 : 3;
+}
+
 struct Command {
     const wchar_t* name;
     int (*run)(int argc, wchar_t** argv);
@@ -352,10 +413,18 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {L"monitors", Monitors, 0},    {L"modes", Modes, 0},   {L"mode", ChangeMode, 2},
-    {L"workarea", SetWorkArea, 4}, {L"theme", Theme, 0},   {L"keys", Keys, 0},
-    {L"taskbar", Taskbar, 4},      {L"window", Window, 0}, {L"focusevents", FocusEvents, 0},
+    {L"monitors", Monitors, 0},
+    {L"modes", Modes, 0},
+    {L"mode", ChangeMode, 2},
+    {L"workarea", SetWorkArea, 4},
+    {L"theme", Theme, 0},
+    {L"keys", Keys, 0},
+    {L"taskbar", Taskbar, 4},
+    {L"window", Window, 0},
+    {L"focusevents", FocusEvents, 0},
     {L"link", Link, 2},
+    {L"type", Type, 1},
+    {L"drag", Drag, 3},
 };
 
 }  // namespace

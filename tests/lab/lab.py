@@ -209,7 +209,9 @@ def wine_env(prefix: Path, display: str, overrides=None):
     env = dict(os.environ, WINEPREFIX=str(prefix), WINEDEBUG="-all", DISPLAY=display,
                WINEDLLOVERRIDES=WINE_OVERRIDES + (f";{overrides}" if overrides else ""),
                # Wine turns Unix file names and arguments into UTF-16 by the locale: make it UTF-8.
-               LANG="C.UTF-8", LC_ALL="C.UTF-8")
+               LANG="C.UTF-8", LC_ALL="C.UTF-8",
+               # Wine's Recycle Bin is the host's trash, $XDG_DATA_HOME/Trash: the lab's own.
+               XDG_DATA_HOME=str(prefix / "xdg-data"))
     env.pop("WAYLAND_DISPLAY", None)
     return env
 
@@ -514,6 +516,7 @@ class Lab:
             self.server("-k")
             shutil.rmtree(self.prefix)
         copy_prefix(TEMPLATE, self.prefix)
+        (self.prefix / "xdg-data").mkdir()
         if self.dpi != 96:
             set_user_values(self.prefix, "Control Panel\\Desktop", {"LogPixels": self.dpi})
         style = {"ThemeActive": "1", "DllName": LIGHT_STYLE, "ColorName": "Blue", "SizeName": "NormalSize"}
