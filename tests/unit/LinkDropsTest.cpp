@@ -465,10 +465,11 @@ TEST(LinksMenus, EveryAccessKeyIsDifferentWithTheBarsOwnMenu) {
         menu.push_back(item);
     menu.emplace_back().separator = true;
     menu.insert(menu.end(), settings.begin(), settings.end());
-    for (const auto& [item, choice] : LinksMenuItems()) {
+    for (const auto& entry : LinksMenuItems()) {
+        const std::string& caption = entry.first.caption;
         EXPECT_TRUE(std::any_of(settings.begin(), settings.end(),
-                                [&](const MenuItemView& shown) { return shown.caption == item.caption; }))
-            << item.caption << " is in the bar's menu";
+                                [&](const MenuItemView& shown) { return shown.caption == caption; }))
+            << caption << " is in the bar's menu";
     }
     const std::vector<char> keys = AccessKeys(menu);
     EXPECT_EQ(keys.size(),
