@@ -616,6 +616,8 @@ bool FakeSystem::TickAt(frmMain& form, int x, int y) {
 }
 
 std::unique_ptr<frmMain> FakeSystem::StartedForm() {
+    // A new program's message queue starts empty: what an earlier form posted went with it.
+    pump.pending.clear();
     auto form = MakeForm();
     form->LoadMainWindow();
     log.Clear();
