@@ -731,10 +731,17 @@ class Lab:
         return out
 
     def toolbar(self):
-        out = self.probe("toolbar")
-        buttons = [Button(fields) for fields in records(out, "BUTTON")]
-        check(buttons, f"probe found no toolbar buttons: {out!r}")
-        return buttons
+        """The toolbar's buttons. A posted rebuild (the Links folder read at the start, a new scale) replaces the
+        toolbar, which holds no buttons for a moment in between."""
+        probed = []
+
+        def buttons():
+            probed.append(self.probe("toolbar"))
+            return [Button(fields) for fields in records(probed[-1], "BUTTON")]
+
+        found = wait_for(buttons, 3)
+        check(found, f"probe found no toolbar buttons: {probed[-1]!r}")
+        return found
 
     def menus(self):
         """(a menu is open, its items, probe's output)."""
