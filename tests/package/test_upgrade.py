@@ -56,7 +56,9 @@ def in_folder(program, folder_windows):
 
 def install_over_running_bar(bar, setup, install_windows, what):
     """Runs setup silently while a bar runs from the install folder; returns the pid of the bar that runs after."""
-    before = [pid for pid, program in running_bars(bar).items() if in_folder(program, install_windows)]
+    # xdotool's search gives nothing when a window goes while it looks: ask again for a while.
+    before = wait_for(lambda: [pid for pid, program in running_bars(bar).items() if in_folder(program, install_windows)],
+                      10)
     check(before, '%s: no bar runs from %s before the install: %r' % (what, install_windows, running_bars(bar)))
     # Not through a pipe: the bar that the installer starts would hold it open.
     result = subprocess.run(['wine', setup, '/S'], env=bar.env, stdout=subprocess.DEVNULL,
