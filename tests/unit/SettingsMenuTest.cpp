@@ -75,9 +75,9 @@ TEST_F(SettingsMenuTest, ShowsTheBarsSettingsCheckedWithOneAccessKeyEach) {
     std::vector<std::string> top;
     for (const MenuItemView& item : shown)
         top.push_back(item.caption);
-    EXPECT_EQ(top, (std::vector<std::string>{"&Dock at", "&Call back from", "&Look", "&Start with Windows",
-                                             "&Add to the bar\xE2\x80\xA6", "Open the Lin&ks folder", "", "&Help",
-                                             "E&xit"}));
+    EXPECT_EQ(
+        top, (std::vector<std::string>{"&Dock at", "&Call back from", "&Look", "&Start with Windows",
+                                       "&Add to the bar\xE2\x80\xA6", "Open the Lin&ks folder", "", "&Help", "E&xit"}));
     EXPECT_EQ(sys.files.replaces, 0) << "Esc changes nothing";
     EXPECT_EQ(File(), "TOOLBAR_POSITION=LEFT\r\nPOINTER_POSITION=middle\r\nSTYLE=3\r\n");
 }
