@@ -78,12 +78,13 @@ SHORTCUT_TARGETS = (r"C:\windows\notepad.exe", r"C:\windows\regedit.exe", r"C:\w
 @functools.cache
 def shortcuts(bar):
     """A shell link to each of SHORTCUT_TARGETS, written by Wine's own shell link object: one Wine start each, so they
-    are made once per lab and copied."""
+    are made once per lab and copied. Its output is not read: Wine's desktop process, which it may start, would keep
+    that open."""
     made = []
     for target in SHORTCUT_TARGETS:
         name = rf"C:\bench\shortcuts\{PureWindowsPath(target).stem}.lnk"
         bar.path(name).parent.mkdir(parents=True, exist_ok=True)
-        bar.desktop("link", name, target)
+        lab.check(bar.start(lab.DESKTOP, "link", name, target).wait(60) == 0, f"desktop.exe did not write {name}")
         made.append(bar.path(name))
     return made
 
@@ -131,16 +132,14 @@ class Bench:
         self.args, self.variants = args, variants
         # The bar's own folder is the first variant's: idle, reaction and launch run it.
         self.bar = Bar("bench", folder=variants[0].folder, server=True).open()
+        for variant in variants:
+            variant.plant(self.bar)
         build = Path(args.build)
         self.bar.plant(build / "bare.exe", BARE)
         self.bar.plant(build / "bare-dlls.exe", BARE_DLLS)
         self.bar.plant(build / "idle.exe", IDLE)
         self.bar.install("Mozilla Firefox/firefox.exe", "stamp.exe")
-        # First: Wine's background processes, started with the first program, keep its output open, which a program
-        # whose output is read (the lab's helpers that a set-up runs) must not be.
         self.keeper = self.bar.start(IDLE)
-        for variant in variants:
-            variant.plant(self.bar)
         # Where the pointer rests while start-up and memory are measured: on the band, above the buttons. A Links
         # button may lie under on_band(), and its hot look and tool-tip would draw.
         self.resting = (self.bar.on_band()[0], 2)
