@@ -513,11 +513,21 @@ void LinkIcons::Request(std::vector<std::string> paths, int size, Ready ready) {
     {
         const std::lock_guard lock(mutex_);
         job.generation = ++generation_;
-        if (thread_.joinable())
-            job_ = std::move(job);
+        job_.reset();
     }
     if (thread_.joinable()) {
-        wake_.notify_all();
+        // The thread starts on the pictures once the window has painted: the shell's icon handlers would otherwise
+        // take the processor and the loader from the start-up, whose first paint needs none of them.
+        auto pending = std::make_shared<Job>(std::move(job));
+        queue_.PostWhenIdle([this, pending] {
+            {
+                const std::lock_guard lock(mutex_);
+                if (stopping_ || pending->generation != generation_)
+                    return;
+                job_ = std::move(*pending);
+            }
+            wake_.notify_all();
+        });
         return;
     }
     PictureMaker maker(job.size);
