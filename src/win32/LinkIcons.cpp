@@ -484,13 +484,7 @@ std::vector<UniqueBitmap> SmallIcons(const std::vector<std::string>& paths, int 
     return icons;
 }
 
-LinkIcons::LinkIcons() {
-    try {
-        thread_ = std::thread([this] { Work(); });
-    } catch (...) {
-        // Without a thread of their own the pictures are made at the request.
-    }
-}
+LinkIcons::LinkIcons() = default;
 
 LinkIcons::~LinkIcons() {
     {
@@ -515,19 +509,28 @@ void LinkIcons::Request(std::vector<std::string> paths, int size, Ready ready) {
         job.generation = ++generation_;
         job_.reset();
     }
+    // The pictures are started on once the window has painted, and their thread only then: the shell's icon handlers
+    // would otherwise take the processor and the loader from the start-up, whose first paint needs none of them.
+    auto pending = std::make_shared<Job>(std::move(job));
+    queue_.PostWhenIdle([this, pending] { Start(std::move(*pending)); });
+}
+
+void LinkIcons::Start(Job job) {
+    if (!Current(job))
+        return;
+    if (!thread_.joinable()) {
+        try {
+            thread_ = std::thread([this] { Work(); });
+        } catch (...) {
+            // Without a thread of their own the pictures are made here.
+        }
+    }
     if (thread_.joinable()) {
-        // The thread starts on the pictures once the window has painted: the shell's icon handlers would otherwise
-        // take the processor and the loader from the start-up, whose first paint needs none of them.
-        auto pending = std::make_shared<Job>(std::move(job));
-        queue_.PostWhenIdle([this, pending] {
-            {
-                const std::lock_guard lock(mutex_);
-                if (stopping_ || pending->generation != generation_)
-                    return;
-                job_ = std::move(*pending);
-            }
-            wake_.notify_all();
-        });
+        {
+            const std::lock_guard lock(mutex_);
+            job_ = std::move(job);
+        }
+        wake_.notify_all();
         return;
     }
     PictureMaker maker(job.size);
@@ -536,8 +539,7 @@ void LinkIcons::Request(std::vector<std::string> paths, int size, Ready ready) {
         pictures.push_back(maker.Make(job.paths[i]));
         pictures.back().position = i;
     }
-    auto batch = std::make_shared<std::vector<LinkPicture>>(std::move(pictures));
-    queue_.Post([this, generation = job.generation, batch] { Deliver(generation, std::move(*batch), true); });
+    Deliver(job.generation, std::move(pictures), true);
 }
 
 void LinkIcons::Cancel() {
