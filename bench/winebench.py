@@ -8,15 +8,17 @@ up, so that every measured start finds the same Wine state.
 """
 
 import argparse
+import functools
 import json
 import os
 import platform
 import re
+import shutil
 import statistics
 import subprocess
 import sys
 import time
-from pathlib import Path
+from pathlib import Path, PureWindowsPath
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "lab"))
 import lab  # noqa: E402
@@ -66,15 +68,42 @@ def step_times(trace, spawn_ms, map_ms):
     return times
 
 
-def plant_links(folder, count):
+# Programs that every prefix has, each with icons of its own: what the shortcuts in a planted Links folder start.
+SHORTCUT_TARGETS = (r"C:\windows\notepad.exe", r"C:\windows\regedit.exe", r"C:\windows\system32\cmd.exe",
+                    r"C:\windows\system32\taskmgr.exe", r"C:\windows\system32\winemine.exe",
+                    r"C:\windows\system32\winefile.exe", r"C:\windows\system32\clock.exe",
+                    r"C:\Program Files\Windows NT\Accessories\wordpad.exe")
+
+
+@functools.cache
+def shortcuts(bar):
+    """A shell link to each of SHORTCUT_TARGETS, written by Wine's own shell link object: one Wine start each, so they
+    are made once per lab and copied. Its output is not read: Wine's desktop process, which it may start, would keep
+    that open."""
+    made = []
+    for target in SHORTCUT_TARGETS:
+        name = rf"C:\bench\shortcuts\{PureWindowsPath(target).stem}.lnk"
+        bar.path(name).parent.mkdir(parents=True, exist_ok=True)
+        lab.check(bar.start(lab.DESKTOP, "link", name, target).wait(60) == 0, f"desktop.exe did not write {name}")
+        made.append(bar.path(name))
+    return made
+
+
+def plant_links(bar, folder, count):
+    """A Links folder of count entries as people have them: every other one a shortcut to a program, the rest
+    internet shortcuts."""
     links = folder / "Links"
     links.mkdir()
     for i in range(1, count + 1):
-        (links / f"Site {i:02}.url").write_bytes(b"[InternetShortcut]\r\nURL=http://example.com/%d/\r\n" % i)
+        if i % 2:
+            (links / f"Site {i:03}.url").write_bytes(b"[InternetShortcut]\r\nURL=http://example.com/%d/\r\n" % i)
+        else:
+            link = shortcuts(bar)[i // 2 % len(SHORTCUT_TARGETS)]
+            shutil.copy2(link, links / f"{link.stem} {i:03}.lnk")
 
 
-# What a set-up plants beside the exe: "plain" nothing, "links=N" a Links folder of N internet shortcuts.
-SETUPS = {"plain": lambda folder, count: None, "links": plant_links}
+# What a set-up plants beside the exe: "plain" nothing, "links=N" a Links folder of N entries.
+SETUPS = {"plain": lambda bar, folder, count: None, "links": plant_links}
 
 
 class Variant:
@@ -92,7 +121,7 @@ class Variant:
         bar.plant(self.exe, self.path)
         bar.path(self.folder + "\\Nimbrel.Txt").write_bytes(bar.settings)
         kind, _, count = self.setup.partition("=")
-        SETUPS[kind](bar.path(self.folder), int(count or 0))
+        SETUPS[kind](bar, bar.path(self.folder), int(count or 0))
 
     def __str__(self):
         return self.label + ("" if self.setup == "plain" else f", {self.setup}")
@@ -111,6 +140,9 @@ class Bench:
         self.bar.plant(build / "idle.exe", IDLE)
         self.bar.install("Mozilla Firefox/firefox.exe", "stamp.exe")
         self.keeper = self.bar.start(IDLE)
+        # Where the pointer rests while start-up and memory are measured: on the band, above the buttons. A Links
+        # button may lie under on_band(), and its hot look and tool-tip would draw.
+        self.resting = (self.bar.on_band()[0], 2)
         time.sleep(3)
 
     def close(self):
@@ -128,15 +160,38 @@ class Bench:
         self.bar.end()
         time.sleep(0.7)  # let the wineserver finish the process off before the next start
 
+    def mapped_at(self, mark):
+        """Monotonic ns of the bar's window's map among the watcher's events since mark."""
+        return next(e[0] for e in self.bar.watcher.since(mark) if e[1] == "map" and e[2] == self.bar.wid)
+
     def start_and_memory(self, path, title):
-        """(ms to the map, RSS MiB and CPU ms of the process 3 s after the start); the CPU time is the start-up's work
-        with little of the waits that a busy machine adds to the first figure."""
-        ms = self.launch(path, title)
-        time.sleep(max(0.0, 3.0 - ms / 1000))
+        """(ms to the map, RSS MiB and CPU ms of the process once its start settled, ms from the map to the last
+        drawing into its window). The CPU time is the start-up's work with little of the waits that a busy machine adds
+        to the first figure."""
+        mark, spawned = self.bar.watcher.mark(), observe.now_ns()
+        ms = self.launch(path, title, self.resting)
+        painted = self.settle(spawned, self.mapped_at(mark) / 1e6)
         pid = self.bar.proc.pid
         rss, cpu = observe.rss_kib(pid), observe.cpu_ns(pid)
         self.stop()
-        return ms, rss / 1024.0, cpu / 1e6
+        return ms, rss / 1024.0, cpu / 1e6, painted
+
+    def settle(self, spawned, map_ms, timeout=120):
+        """Waits 3 s from the spawn, then until the window has had no drawing put on the screen for a second and the
+        process has used under 20 ms of CPU in it: by then a Links folder's pictures are on the toolbar and the thread
+        that made them is idle. Returns the ms from the map to the last drawing (None: there was none)."""
+        bar, pid, samples = self.bar, self.bar.proc.pid, []
+        while True:
+            now = observe.now_ns()
+            samples.append((now, observe.cpu_ns(pid)))
+            drawn = [r[0] for r in bar.recorder.since(bar.mark) if r[3] == observe.OP_PUT_IMAGE and r[4] == bar.wid]
+            before = next((cpu for at, cpu in reversed(samples) if at <= now - 1e9), None)
+            if (now - spawned >= 3e9 and now / 1e6 - max(drawn, default=map_ms) >= 1000 and before is not None
+                    and samples[-1][1] - before < 20e6):
+                return max(drawn) - map_ms if drawn else None
+            if now - spawned > timeout * 1e9:
+                raise Failure(f"the start of {bar.proc.pid} did not settle within {timeout} s")
+            time.sleep(0.1)
 
     def rounds(self):
         """Each round starts the variants in turns (the first one goes first in odd rounds, last in even ones), then
@@ -150,7 +205,8 @@ class Bench:
             for key, path, title in starts:
                 row[key] = self.start_and_memory(path, title)
             log(f"{'warm-up' if i == 0 else f'round {i}'}: " +
-                ", ".join(f"{key} {row[key][0]:.1f} ms {row[key][1]:.1f} MiB" for key, _, _ in starts))
+                ", ".join(f"{key} {row[key][0]:.1f} ms {row[key][1]:.1f} MiB, last paint {row[key][3] or 0:+.0f} ms"
+                          for key, _, _ in starts))
             if i > 0:
                 rows.append(row)
         return rows
@@ -169,8 +225,7 @@ class Bench:
                         ms = self.launch(v.path)
                         raw_ns = time.clock_gettime_ns(time.CLOCK_MONOTONIC_RAW) - observe.now_ns()
                         self.stop()
-                    map_ns = next(e[0] for e in bar.watcher.since(mark) if e[1] == "map" and e[2] == bar.wid)
-                    map_ms = (map_ns + raw_ns) / 1e6
+                    map_ms = (self.mapped_at(mark) + raw_ns) / 1e6
                     times = step_times((bar.prefix / "trace.txt").read_text(errors="replace"), map_ms - ms, map_ms)
                     log(f"traced start of {v.key}: {ms:.1f} ms, steps {times}")
                     found[v.key].append(times)
@@ -320,7 +375,7 @@ def startup_report(rows, variants, limit):
     keys = [v.key for v in variants] + ["bare", "floor"]
     names = {v.key: f"{v.key}: {v}" for v in variants}
     names.update(bare="bare window", floor="floor: bare window + the bar's system libraries")
-    ms, mib, cpu = ({k: [r[k][i] for r in rows] for k in keys} for i in range(3))
+    ms, mib, cpu, painted = ({k: [r[k][i] for r in rows] for k in keys} for i in range(4))
     ratio = lambda k, base, of=ms: [a / b for a, b in zip(of[k], of[base])]
     pair = len(variants) == 2
     lines = [f"Per round, ms from the start to the window's map ({', '.join(names[k] for k in keys)}):",
@@ -330,11 +385,14 @@ def startup_report(rows, variants, limit):
         lines.append(f"| {i} | {r['first']} | " + " | ".join(f"{r[k][0]:.1f}" for k in keys) +
                      (f" | {r['B'][0] / r['A'][0]:.3f} |" if pair else " |"))
     lines += ["", f"Over {len(rows)} rounds: median (quartiles; min–max); ratios are taken in each round; CPU and "
-              "RSS of the process 3 s after its start.",
-              "| program | start-up ms | x bare | x floor | CPU ms | RSS MiB |", "|---|---|---|---|---|---|"]
+              "RSS of the process once its start settled (3 s after it at the soonest); last paint: from the map to "
+              "the last drawing put into the window.",
+              "| program | start-up ms | x bare | x floor | CPU ms | RSS MiB | last paint ms |",
+              "|---|---|---|---|---|---|---|"]
     for k in keys:
         against = [spread(ratio(k, base), 2, "x") if base != k else "-" for base in ("bare", "floor")]
-        figures = [spread(ms[k]), *against, spread(cpu[k]), spread(mib[k])]
+        drawn = [v for v in painted[k] if v is not None]
+        figures = [spread(ms[k]), *against, spread(cpu[k]), spread(mib[k]), spread(drawn, 0) if drawn else "-"]
         lines.append(f"| {names[k]} | {' | '.join(figures)} |")
     if pair:
         ab = ratio("B", "A")

@@ -141,6 +141,7 @@ void CommandBarView::LookChanged() {
     look_.Apply(toolbar_.get());
     ::SendMessageW(toolbar_.get(), TB_AUTOSIZE, 0, 0);
     look_.Measure(toolbar_.get(), Dpi());
+    fittedLength_ = -1;
     Layout();
     ::InvalidateRect(toolbar_.get(), nullptr, TRUE);
 }
@@ -257,6 +258,7 @@ void CommandBarView::CreateToolbar() {
 }
 
 void CommandBarView::FillToolbar() {
+    fittedLength_ = -1;
     HWND toolbar = toolbar_.get();
     if (toolbar == nullptr)
         return;
@@ -348,10 +350,12 @@ void CommandBarView::FitOwnButtons() {
     HWND toolbar = toolbar_.get();
     if (buttons_.empty() || buttons_.back().key != kMoreKey)
         return;
+    // Only a button whose state changes is told: each TB_HIDEBUTTON lays the whole toolbar and its tips out again.
     auto place = [&](std::size_t position, bool shown) {
         buttons_[position].visible = shown;
-        ::SendMessageW(toolbar, TB_HIDEBUTTON, static_cast<WPARAM>(kFirstCommand + static_cast<int>(position)),
-                       shown ? FALSE : TRUE);
+        const auto id = static_cast<WPARAM>(kFirstCommand + static_cast<int>(position));
+        if ((::SendMessageW(toolbar, TB_ISBUTTONHIDDEN, id, 0) == 0) != shown)
+            ::SendMessageW(toolbar, TB_HIDEBUTTON, id, shown ? FALSE : TRUE);
     };
     auto extent = [&](std::size_t position) {
         RECT rc{};
@@ -359,6 +363,12 @@ void CommandBarView::FitOwnButtons() {
         return Column() ? std::pair{rc.top, rc.bottom} : std::pair{rc.left, rc.right};
     };
     const std::size_t more = buttons_.size() - 1;
+    const RECT band = BandRect();
+    const long length = Column() ? band.bottom - band.top : band.right - band.left;
+    // Start-up sets the bar's size, edge and look one by one: the buttons are fitted once for each length.
+    if (length == fittedLength_)
+        return;
+    fittedLength_ = length;
     // Measured with all of them and the » showing.
     ::SendMessageW(toolbar, WM_SETREDRAW, FALSE, 0);
     std::vector<std::size_t> own;
@@ -369,8 +379,6 @@ void CommandBarView::FitOwnButtons() {
         }
     }
     place(more, true);
-    const RECT band = BandRect();
-    const long length = Column() ? band.bottom - band.top : band.right - band.left;
     std::vector<int> lengths;
     for (const std::size_t i : own)
         lengths.push_back(static_cast<int>(extent(i).second - extent(i).first));

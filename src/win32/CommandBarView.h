@@ -113,6 +113,8 @@ private:
     UniqueImageList ownPictures_;
     // The pictures made so far, in straight alpha; empty where none has come yet.
     std::vector<UniqueBitmap> ownStraight_;
+    // The band's length the user's own buttons were last fitted into; -1 when the buttons or their sizes changed.
+    long fittedLength_ = -1;
     // Declared after the toolbar and its pictures: it goes first, and no picture arrives after them.
     std::optional<LinkIcons> linkIcons_;
     PopupMenus menus_;

@@ -484,13 +484,7 @@ std::vector<UniqueBitmap> SmallIcons(const std::vector<std::string>& paths, int 
     return icons;
 }
 
-LinkIcons::LinkIcons() {
-    try {
-        thread_ = std::thread([this] { Work(); });
-    } catch (...) {
-        // Without a thread of their own the pictures are made at the request.
-    }
-}
+LinkIcons::LinkIcons() = default;
 
 LinkIcons::~LinkIcons() {
     {
@@ -513,10 +507,29 @@ void LinkIcons::Request(std::vector<std::string> paths, int size, Ready ready) {
     {
         const std::lock_guard lock(mutex_);
         job.generation = ++generation_;
-        if (thread_.joinable())
-            job_ = std::move(job);
+        job_.reset();
+    }
+    // The pictures are started on once the window has painted, and their thread only then: the shell's icon handlers
+    // would otherwise take the processor and the loader from the start-up, whose first paint needs none of them.
+    auto pending = std::make_shared<Job>(std::move(job));
+    queue_.PostWhenIdle([this, pending] { Start(std::move(*pending)); });
+}
+
+void LinkIcons::Start(Job job) {
+    if (!Current(job))
+        return;
+    if (!thread_.joinable()) {
+        try {
+            thread_ = std::thread([this] { Work(); });
+        } catch (...) {
+            // Without a thread of their own the pictures are made here.
+        }
     }
     if (thread_.joinable()) {
+        {
+            const std::lock_guard lock(mutex_);
+            job_ = std::move(job);
+        }
         wake_.notify_all();
         return;
     }
@@ -526,8 +539,7 @@ void LinkIcons::Request(std::vector<std::string> paths, int size, Ready ready) {
         pictures.push_back(maker.Make(job.paths[i]));
         pictures.back().position = i;
     }
-    auto batch = std::make_shared<std::vector<LinkPicture>>(std::move(pictures));
-    queue_.Post([this, generation = job.generation, batch] { Deliver(generation, std::move(*batch), true); });
+    Deliver(job.generation, std::move(pictures), true);
 }
 
 void LinkIcons::Cancel() {

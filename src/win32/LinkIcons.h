@@ -85,6 +85,8 @@ private:
         int size = 0;
         std::uint64_t generation = 0;
     };
+    // On the loop's thread: hands job to the thread, started now if it is not yet, or makes the pictures here.
+    void Start(Job job);
     void Work() noexcept;
     // True while job is still the one asked for.
     bool Current(const Job& job);

@@ -7,6 +7,7 @@ namespace {
 
 constexpr const wchar_t* kClassName = L"NimbrelUiThreadQueue";
 constexpr UINT kRun = WM_APP + 1;
+constexpr UINT_PTR kIdleTimer = 1;
 
 }  // namespace
 
@@ -27,9 +28,24 @@ void UiThreadQueue::Post(std::function<void()> task) {
     ::PostMessageW(Handle(), kRun, 0, 0);
 }
 
+void UiThreadQueue::PostWhenIdle(std::function<void()> task) {
+    if (!Ready())
+        return;
+    idleTasks_.push_back(std::move(task));
+    ::SetTimer(Handle(), kIdleTimer, USER_TIMER_MINIMUM, nullptr);
+}
+
 LRESULT UiThreadQueue::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kRun) {
         OnRun();
+        return 0;
+    }
+    if (message == WM_TIMER && wParam == kIdleTimer) {
+        ::KillTimer(Handle(), kIdleTimer);
+        std::vector<std::function<void()>> tasks;
+        tasks.swap(idleTasks_);
+        for (const std::function<void()>& task : tasks)
+            task();
         return 0;
     }
     return Default(message, wParam, lParam);

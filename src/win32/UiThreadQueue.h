@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 #include "win32/WindowClass.h"
 
@@ -21,6 +22,9 @@ public:
     // False when the window could not be made: Post then drops every task.
     bool Ready() const { return Handle() != nullptr; }
     void Post(std::function<void()> task);
+    // On the queue's own thread only: runs task once the thread has no other message waiting, its windows' paints
+    // included (a timer's message is the last that GetMessage takes).
+    void PostWhenIdle(std::function<void()> task);
 
 private:
     friend class WindowProc<UiThreadQueue>;
@@ -29,6 +33,7 @@ private:
 
     std::mutex mutex_;
     std::deque<std::function<void()>> tasks_;
+    std::vector<std::function<void()>> idleTasks_;
 };
 
 }  // namespace nimbrel::win32

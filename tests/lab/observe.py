@@ -3,9 +3,9 @@
 - MapWatcher: a client that listens to the root window's substructure and timestamps (CLOCK_MONOTONIC, ns) every
   top-level window that is mapped, unmapped, moved or destroyed, with its name;
 - RequestRecorder: an X RECORD context that logs, with the X server's own millisecond clock, every QueryPointer,
-  MapWindow, UnmapWindow and ConfigureWindow request of every client. Under Wine, GetCursorPos becomes an X
+  MapWindow, UnmapWindow, ConfigureWindow and PutImage request of every client. Under Wine, GetCursorPos becomes an X
   QueryPointer when the pointer has not moved for 100 ms, so a pointer-watch tick is visible on the wire, and so is
-  the window move it decides on.
+  the window move it decides on; and whatever a window paints reaches the screen as one image put into its X window.
 
 Needs Debian's python3-xlib.
 """
@@ -23,7 +23,9 @@ from Xlib.ext import record
 from lab import Failure
 
 # X core request opcodes recorded.
-OP_MAP, OP_UNMAP, OP_CONFIGURE, OP_QUERY_POINTER = 8, 10, 12, 38
+OP_MAP, OP_UNMAP, OP_CONFIGURE, OP_QUERY_POINTER, OP_PUT_IMAGE = 8, 10, 12, 38, 72
+# MIT-SHM's ShmPutImage, recorded as OP_PUT_IMAGE: Wine flushes a window's drawing with it where the server has MIT-SHM.
+SHM_PUT_IMAGE = 3
 
 
 def now_ns():
@@ -124,7 +126,8 @@ class MapWatcher:
 
 
 class RequestRecorder:
-    """An X RECORD context over QueryPointer, MapWindow, UnmapWindow and ConfigureWindow of all clients."""
+    """An X RECORD context over QueryPointer, MapWindow, UnmapWindow, ConfigureWindow and the image puts of all
+    clients."""
 
     def __init__(self, display_name):
         self.ctl = xdisplay.Display(display_name)
@@ -132,14 +135,19 @@ class RequestRecorder:
         if not self.ctl.has_extension("RECORD"):
             raise Failure("the X server has no RECORD extension")
         self.mask = self.ctl.display.info.resource_id_mask
-        ranges = []
-        for op in (OP_MAP, OP_UNMAP, OP_CONFIGURE, OP_QUERY_POINTER):
-            ranges.append({"core_requests": (op, op), "core_replies": (0, 0), "ext_requests": (0, 0, 0, 0),
-                           "ext_replies": (0, 0, 0, 0), "delivered_events": (0, 0), "device_events": (0, 0),
-                           "errors": (0, 0), "client_started": False, "client_died": False})
+        shm = self.ctl.query_extension("MIT-SHM")
+        self.shm = shm.major_opcode if shm else None
+        none = {"core_requests": (0, 0), "core_replies": (0, 0), "ext_requests": (0, 0, 0, 0),
+                "ext_replies": (0, 0, 0, 0), "delivered_events": (0, 0), "device_events": (0, 0), "errors": (0, 0),
+                "client_started": False, "client_died": False}
+        ranges = [dict(none, core_requests=(op, op))
+                  for op in (OP_MAP, OP_UNMAP, OP_CONFIGURE, OP_QUERY_POINTER, OP_PUT_IMAGE)]
+        if self.shm:
+            ranges.append(dict(none, ext_requests=(self.shm, self.shm, SHM_PUT_IMAGE, SHM_PUT_IMAGE)))
         self.ctx = self.ctl.record_create_context(record.FromServerTime, [record.AllClients], ranges)
         self.ctl.sync()  # the context must exist before the other connection enables it
-        self.requests = []  # (server ms, monotonic ns at arrival, client id base, opcode, window, x, y)
+        # (server ms, monotonic ns at arrival, client id base, opcode, window or drawable, x, y)
+        self.requests = []
         self.lock = threading.Lock()
         self.thread = threading.Thread(target=self._loop, daemon=True)
         self.thread.start()
@@ -161,15 +169,19 @@ class RequestRecorder:
         pos = 0
         found = []
         while pos + 4 <= len(data):
-            opcode = data[pos]
+            opcode = OP_PUT_IMAGE if data[pos] == self.shm else data[pos]
             (length,) = struct.unpack_from(fmt + "H", data, pos + 2)
+            head = 4
+            if length == 0 and pos + 8 <= len(data):  # BIG-REQUESTS: the length follows as 32 bits
+                (length,) = struct.unpack_from(fmt + "I", data, pos + 4)
+                head = 8
             size = length * 4
-            if size == 0:  # a big request; not among the recorded ones
+            if size < head:
                 break
             body = data[pos:pos + size]
             window = x = y = None
-            if opcode in (OP_MAP, OP_UNMAP, OP_CONFIGURE) and len(body) >= 8:
-                (window,) = struct.unpack_from(fmt + "I", body, 4)
+            if opcode in (OP_MAP, OP_UNMAP, OP_CONFIGURE, OP_PUT_IMAGE) and len(body) >= head + 4:
+                (window,) = struct.unpack_from(fmt + "I", body, head)
             if opcode == OP_CONFIGURE and len(body) >= 12:
                 (value_mask,) = struct.unpack_from(fmt + "H", body, 8)
                 values = body[12:]

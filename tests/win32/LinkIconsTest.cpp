@@ -16,6 +16,7 @@
 #include "win32/Com.h"
 #include "win32/LinkIcons.h"
 #include "win32/Strings.h"
+#include "win32/UiThreadQueue.h"
 #include "win32/resource.h"
 
 namespace nimbrel::win32 {
@@ -302,6 +303,46 @@ TEST_F(LinkIconsTest, PicturesArriveInBatchesOnTheLoopsThreadEachOnce) {
         expected.insert(i);
     EXPECT_EQ(positions, expected);
     EXPECT_FALSE(otherThread);
+}
+
+// What the message loop ran, in its order: tasks and a window's paints.
+std::vector<std::string>* g_ran = nullptr;
+
+LRESULT CALLBACK RecordingPaints(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) {
+        PAINTSTRUCT paint;
+        ::BeginPaint(window, &paint);
+        ::EndPaint(window, &paint);
+        g_ran->push_back("paint");
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The pictures are asked for only when the loop is idle, so that the shell's work never comes before the bar's first
+// paint.
+TEST(UiThreadQueueTest, AnIdleTaskRunsAfterTheWindowsPaintsAndThePostedTasks) {
+    std::vector<std::string> ran;
+    g_ran = &ran;
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = RecordingPaints;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"NimbrelTestPaints";
+    ::RegisterClassW(&windowClass);
+    HWND window = ::CreateWindowExW(0, L"NimbrelTestPaints", L"", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                    windowClass.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    {
+        UiThreadQueue queue;
+        queue.PostWhenIdle([&] { ran.push_back("idle"); });
+        queue.Post([&] { ran.push_back("posted"); });
+        ::InvalidateRect(window, nullptr, TRUE);
+        PumpUntil([&] { return ran.size() >= 3; }, 2000);
+    }
+    ::DestroyWindow(window);
+    ::UnregisterClassW(L"NimbrelTestPaints", windowClass.hInstance);
+    g_ran = nullptr;
+    EXPECT_EQ(ran, (std::vector<std::string>{"posted", "paint", "idle"}));
 }
 
 TEST_F(LinkIconsTest, ANewRequestDropsTheOldOnesPictures) {
