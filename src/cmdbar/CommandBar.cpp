@@ -153,7 +153,10 @@ void CommandBar::ButtonChanged(const Button& button) {
 
 void CommandBar::SetOwnButtons(std::vector<ToolButtonView> buttons) {
     ownButtons_ = std::move(buttons);
-    RefreshMainBar();
+    // Before the main bar is set nothing shows yet: the bar's first buttons come with it, in one toolbar. Shown now,
+    // they would make a toolbar that the main bar's buttons and the image lists then have to rebuild.
+    if (mainBar_ != nullptr)
+        RefreshMainBar();
 }
 
 bool CommandBar::Own(const std::string& key) const {

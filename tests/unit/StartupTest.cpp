@@ -61,6 +61,8 @@ TEST(LoadMainWindow, RunsItsStepsInOrder) {
         EXPECT_EQ(form->ProgramFilesX86Dir, "") << "the shell named the same folder";
         EXPECT_EQ(form->ProgramCatalogue.ProgramCount, 19);
         EXPECT_EQ(form->cmdBar[0]->MainBar(), form->cmdBar[0]->Bars().Item("STANDARD"));
+        // One toolbar before the window shows, with the main bar's buttons and the user's: no rebuild after it.
+        EXPECT_EQ(sys.barViews.views[0]->showCalls, 1);
         EXPECT_EQ(form->cmdBar[0]->ImageList(0), form->ImageList1);
         EXPECT_EQ(form->cmdBar[0]->ImageList(1), form->ImageList1);
         EXPECT_EQ(form->ImageList1->Count(), 38);
